@@ -1,0 +1,72 @@
+// The main window: its frame state and the handlers the runtime raises, one
+// at a time, on the UI thread. It owns the frame state and the pacing timer;
+// the context belongs to Module1, the drawing to the Scene, the window itself
+// to the runtime.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "app/form_runtime.h"
+#include "gl/module1.h"
+#include "render/scene.h"
+#include "render/scene_types.h"
+#include "timing/cls_time_counter.h"
+
+namespace kalvo {
+
+inline constexpr std::string_view kCaption = "Kalvo 1.0.0";
+inline constexpr std::string_view kAppTitle = "Kalvo";
+inline constexpr std::string_view kInitGlFailed = "OpenGLの初期化に失敗しました。";
+inline constexpr int kClientWidthPx = 238;   // the start-up client area
+inline constexpr int kClientHeightPx = 189;
+inline constexpr int kTimer1IntervalMs = 5;  // how often the pacing is tested
+inline constexpr std::int32_t kFrameIntervalMs = 20;
+inline constexpr std::int16_t kKeyEscape = 27;
+
+// The state the handlers share. All zero when the window is created.
+struct FrameState {
+  bool blnClosing = false;
+  bool blnViewportDirty = false;
+  bool blnReset = false;
+  bool blnRolling = false;
+  bool blnThrown = false;
+  tVector vecAngle;
+  std::unique_ptr<clsTimeCounter> objCounter;
+  Colour sngBlack{};
+  Colour sngRed{};
+  std::array<std::int32_t, 2> lngCount{};
+};
+
+class frmMain {
+ public:
+  frmMain(FormRuntime& runtime, Module1& module1, Scene& scene)
+      : runtime_(runtime), module1_(module1), scene_(scene) {}
+
+  void Form_Load();
+  void Form_Resize();
+  void Form_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+  void Form_Unload();
+  void Timer1_Timer();
+  void Picture1_MouseUp(std::int16_t Button, std::int16_t Shift, float X, float Y);
+
+  // Draws and presents one frame; every call advances the animation one step.
+  void DrawFrame();
+
+  const FrameState& State() const { return state_; }
+  // For tests that put the window into a given state.
+  FrameState& MutableState() { return state_; }
+
+ private:
+  void InitColors();
+  void ResetAndAdvance();
+
+  FormRuntime& runtime_;
+  Module1& module1_;
+  Scene& scene_;
+  FrameState state_;
+};
+
+}  // namespace kalvo

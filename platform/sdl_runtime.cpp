@@ -1,0 +1,316 @@
+#include "platform/sdl_runtime.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "app/errors.h"
+#include "app/frm_main.h"
+#include "gl/module1.h"
+#include "platform/sdl_icon.h"
+#include "platform/sdl_surface.h"
+#include "render/gl_scene.h"
+#include "roll/roll.h"
+
+namespace kalvo {
+namespace {
+
+class SdlCounter final : public CounterSource {
+ public:
+  std::int64_t Frequency() override {
+    return static_cast<std::int64_t>(SDL_GetPerformanceFrequency());
+  }
+  std::int64_t Count() override { return static_cast<std::int64_t>(SDL_GetPerformanceCounter()); }
+};
+
+// Key codes as the window's handlers know them; only Escape matters to Kalvo.
+std::int16_t KeyCodeOf(SDL_Keycode key) {
+  if (key == SDLK_ESCAPE) return kKeyEscape;
+  if (key >= SDLK_a && key <= SDLK_z) return static_cast<std::int16_t>('A' + (key - SDLK_a));
+  if (key >= SDLK_0 && key <= SDLK_9) return static_cast<std::int16_t>(key);
+  if (key == SDLK_RETURN || key == SDLK_SPACE || key == SDLK_TAB || key == SDLK_BACKSPACE) {
+    return static_cast<std::int16_t>(key);
+  }
+  return 0;
+}
+
+// Shift 1, Ctrl 2, Alt 4.
+std::int16_t ShiftOf(Uint16 mod) {
+  int shift = 0;
+  if ((mod & KMOD_SHIFT) != 0) shift |= 1;
+  if ((mod & KMOD_CTRL) != 0) shift |= 2;
+  if ((mod & KMOD_ALT) != 0) shift |= 4;
+  return static_cast<std::int16_t>(shift);
+}
+
+std::int16_t ButtonOf(Uint8 button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT: return kLeftButton;
+    case SDL_BUTTON_RIGHT: return kRightButton;
+    case SDL_BUTTON_MIDDLE: return kMiddleButton;
+    case SDL_BUTTON_X1: return 8;
+    case SDL_BUTTON_X2: return 16;
+    default: return 0;
+  }
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n') c = ' ';
+  }
+  return text;
+}
+
+// What a resize is raised for: a change of drawable size or window state.
+struct WindowShape {
+  int width = -1;
+  int height = -1;
+  WindowState state = WindowState::kNormal;
+  friend bool operator==(const WindowShape&, const WindowShape&) = default;
+};
+
+class SdlRuntime final : public FormRuntime, public PictureBox {
+ public:
+  explicit SdlRuntime(SdlSurface& surface) : surface_(surface) {}
+
+  int Run(frmMain& form);
+
+  // FormRuntime
+  WindowState GetWindowState() override;
+  float ScaleWidth() override { return static_cast<float>(DrawableSize().width); }
+  float ScaleHeight() override { return static_cast<float>(DrawableSize().height); }
+  void Unload() override;
+  PictureBox& Picture1() override { return *this; }
+  void SetTimer1Enabled(bool enabled) override { timer_enabled_ = enabled; }
+  void SwapBuffers(Hdc hdc) override;
+  void MsgBox(std::string_view prompt, std::string_view title) override;
+  void Randomize() override;
+  RandomSource& Random() override { return random_; }
+  CounterSource& PerformanceCounter() override { return counter_; }
+
+  // PictureBox: Picture1 is the whole client area, so its size follows the
+  // window's and setting it changes nothing.
+  Hdc hDC() override { return kPicture1Hdc; }
+  void SetWidth(float /*width*/) override {}
+  void SetHeight(float /*height*/) override {}
+
+ private:
+  template <typename Handler>
+  void Raise(Handler&& handler);
+  void ReportError(const std::exception& error);
+  void Dispatch(const SDL_Event& event);
+  void RaiseResizeIfChanged(bool first_show);
+  WindowShape DrawableSize();
+  void WaitForEventOrTick(std::uint64_t next_tick);
+
+  SdlSurface& surface_;
+  frmMain* form_ = nullptr;
+  SdlCounter counter_;
+  UniformGenerator random_;
+  bool timer_enabled_ = true;
+  bool unloaded_ = false;
+  int exit_status_ = 0;
+  WindowShape last_shape_;
+};
+
+WindowShape SdlRuntime::DrawableSize() {
+  WindowShape shape{kClientWidthPx, kClientHeightPx, GetWindowState()};
+  if (surface_.window() != nullptr) {
+    SDL_GL_GetDrawableSize(surface_.window(), &shape.width, &shape.height);
+  }
+  return shape;
+}
+
+WindowState SdlRuntime::GetWindowState() {
+  if (surface_.window() == nullptr) return WindowState::kNormal;
+  const Uint32 flags = SDL_GetWindowFlags(surface_.window());
+  if ((flags & SDL_WINDOW_MINIMIZED) != 0) return WindowState::kMinimized;
+  if ((flags & SDL_WINDOW_MAXIMIZED) != 0) return WindowState::kMaximized;
+  return WindowState::kNormal;
+}
+
+void SdlRuntime::Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  form_->Form_Unload();
+  surface_.Destroy();
+}
+
+void SdlRuntime::SwapBuffers(Hdc hdc) {
+  if (hdc == kPicture1Hdc && surface_.window() != nullptr) SDL_GL_SwapWindow(surface_.window());
+}
+
+void SdlRuntime::MsgBox(std::string_view prompt, std::string_view title) {
+  const std::string text(prompt);
+  const std::string caption(title);
+  // Said on standard error as well, for whoever started Kalvo from a terminal.
+  std::fprintf(stderr, "kalvo: %s\n", OneLine(text).c_str());
+  if (SDL_ShowSimpleMessageBox(0, caption.c_str(), text.c_str(), surface_.window()) != 0) {
+    LogSdlError("SDL_ShowSimpleMessageBox");
+  }
+}
+
+void SdlRuntime::Randomize() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+  random_.Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
+}
+
+// Every handler runs through here. An error that escapes one is reported and
+// ends the program: a handler cut short leaves nothing worth going on with.
+template <typename Handler>
+void SdlRuntime::Raise(Handler&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    ReportError(error);
+  }
+}
+
+void SdlRuntime::ReportError(const std::exception& error) {
+  const std::string text = DescribeError(error);
+  std::fprintf(stderr, "kalvo: %s\n", OneLine(text).c_str());
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, std::string(kAppTitle).c_str(), text.c_str(),
+                           surface_.window());
+  exit_status_ = 1;
+  try {
+    Unload();
+  } catch (const std::exception& again) {
+    std::fprintf(stderr, "kalvo: while closing: %s\n", OneLine(DescribeError(again)).c_str());
+    surface_.Destroy();
+  }
+}
+
+// One frame per change: SDL reports a single resize as two events, and a
+// maximise as a state change and a size change.
+void SdlRuntime::RaiseResizeIfChanged(bool first_show) {
+  const WindowShape shape = DrawableSize();
+  if (!first_show && shape == last_shape_) return;
+  last_shape_ = shape;
+  Raise([this] { form_->Form_Resize(); });
+}
+
+void SdlRuntime::Dispatch(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT:
+      Raise([this] { Unload(); });
+      break;
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: Raise([this] { Unload(); }); break;
+        case SDL_WINDOWEVENT_SHOWN: RaiseResizeIfChanged(last_shape_.width < 0); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+        case SDL_WINDOWEVENT_RESTORED: RaiseResizeIfChanged(false); break;
+        default: break;
+      }
+      break;
+    case SDL_KEYDOWN: {
+      const std::int16_t key = KeyCodeOf(event.key.keysym.sym);
+      const std::int16_t shift = ShiftOf(event.key.keysym.mod);
+      Raise([this, key, shift] { form_->Form_KeyDown(key, shift); });
+      break;
+    }
+    case SDL_MOUSEBUTTONUP: {
+      const std::int16_t button = ButtonOf(event.button.button);
+      const std::int16_t shift = ShiftOf(static_cast<Uint16>(SDL_GetModState()));
+      const auto x = static_cast<float>(event.button.x);
+      const auto y = static_cast<float>(event.button.y);
+      Raise([this, button, shift, x, y] { form_->Picture1_MouseUp(button, shift, x, y); });
+      break;
+    }
+    default: break;
+  }
+}
+
+// Sleeps until the next tick is due, handling events as they come. SDL waits
+// in whole milliseconds; the last fraction is slept precisely so that ticks
+// land just after their due time, every time.
+void SdlRuntime::WaitForEventOrTick(std::uint64_t next_tick) {
+  SDL_Event event;
+  if (!timer_enabled_) {
+    if (SDL_WaitEvent(&event) != 0) Dispatch(event);
+    return;
+  }
+  const std::uint64_t now = SDL_GetPerformanceCounter();
+  if (now >= next_tick) return;
+  const std::uint64_t frequency = SDL_GetPerformanceFrequency();
+  const auto wait_ms = static_cast<int>((next_tick - now) * 1000 / frequency);
+  if (wait_ms >= 2) {
+    if (SDL_WaitEventTimeout(&event, wait_ms - 1) != 0) Dispatch(event);
+    return;
+  }
+  while (!unloaded_ && SDL_PollEvent(&event) != 0) Dispatch(event);
+  const auto rest_ns = (next_tick - SDL_GetPerformanceCounter()) * 1'000'000'000 / frequency;
+  if (rest_ns > 0 && rest_ns < 1'000'000'000) {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(rest_ns));
+  }
+}
+
+int SdlRuntime::Run(frmMain& form) {
+  form_ = &form;
+  Raise([this] { form_->Form_Load(); });
+  if (unloaded_) return exit_status_ != 0 ? exit_status_ : 1;  // never shown: start-up failed
+
+  SetWindowIcons(surface_.window());
+  SDL_ShowWindow(surface_.window());
+
+  // Ticks keep a steady 5 ms schedule from the first one, so they fall on the
+  // same whole milliseconds of the pacing timer (which starts at the first
+  // tick) and every fourth tick is exactly 20 ms on from the last frame.
+  const std::uint64_t period = SDL_GetPerformanceFrequency() * kTimer1IntervalMs / 1000;
+  std::uint64_t next_tick = SDL_GetPerformanceCounter() + period;
+  while (!unloaded_) {
+    WaitForEventOrTick(next_tick);
+    SDL_Event event;
+    while (!unloaded_ && SDL_PollEvent(&event) != 0) Dispatch(event);
+    if (unloaded_ || !timer_enabled_) continue;
+    const std::uint64_t now = SDL_GetPerformanceCounter();
+    if (now < next_tick) continue;
+    // A slow frame skips whole ticks rather than leaving the schedule.
+    while (next_tick <= now) next_tick += period;
+    Raise([this] { form_->Timer1_Timer(); });
+  }
+  return exit_status_;
+}
+
+}  // namespace
+
+int RunKalvo() {
+  // Kalvo is a desktop program, not a full-screen game: leave the compositor on.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "kalvo: cannot open a display: %s\n", SDL_GetError());
+    return 1;
+  }
+  // With no display SDL may fall back to a driver that shows nothing; a
+  // window nobody can see would run for ever.
+  const std::string_view driver = SDL_GetCurrentVideoDriver();
+  if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
+    std::fprintf(stderr,
+                 "kalvo: no display to show the window on (SDL's '%s' video driver shows "
+                 "nothing); set DISPLAY or WAYLAND_DISPLAY\n",
+                 std::string(driver).c_str());
+    SDL_Quit();
+    return 1;
+  }
+
+  int status = 0;
+  {
+    SdlSurface surface;
+    SdlWgl wgl(surface);
+    Module1 module1(wgl);
+    GlScene scene;
+    SdlRuntime runtime(surface);
+    frmMain form(runtime, module1, scene);
+    status = runtime.Run(form);
+  }
+  SDL_Quit();
+  return status;
+}
+
+}  // namespace kalvo

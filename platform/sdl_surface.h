@@ -1,0 +1,47 @@
+// Picture1's drawing surface: the SDL window and the OpenGL calls on it.
+// SDL fixes a window's pixel format when the window is made, so choosing the
+// format sets SDL's GL attributes and setting it makes the (hidden) window.
+#pragma once
+
+#include <SDL.h>
+
+#include "gl/wgl_api.h"
+
+namespace kalvo {
+
+// The one drawing surface there is.
+inline constexpr Hdc kPicture1Hdc{1};
+
+class SdlSurface {
+ public:
+  SdlSurface() = default;
+  SdlSurface(const SdlSurface&) = delete;
+  SdlSurface& operator=(const SdlSurface&) = delete;
+  ~SdlSurface() { Destroy(); }
+
+  SDL_Window* window() const { return window_; }
+  bool Create();  // hidden, at the start-up client size, with the chosen format
+  void Destroy();
+
+ private:
+  SDL_Window* window_ = nullptr;
+};
+
+class SdlWgl final : public WglApi {
+ public:
+  explicit SdlWgl(SdlSurface& surface) : surface_(surface) {}
+
+  int ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) override;
+  bool SetPixelFormat(Hdc hdc, int format, const PIXELFORMATDESCRIPTOR& pfd) override;
+  Hglrc wglCreateContext(Hdc hdc) override;
+  bool wglMakeCurrent(Hdc hdc, Hglrc hglrc) override;
+  bool wglDeleteContext(Hglrc hglrc) override;
+
+ private:
+  SdlSurface& surface_;
+};
+
+// "kalvo: <what> failed: <SDL's own error text>" on standard error.
+void LogSdlError(const char* what);
+
+}  // namespace kalvo

@@ -1,0 +1,30 @@
+// The source of the throw's chance: uniform single-precision values in [0, 1).
+#pragma once
+
+#include <cstdint>
+#include <random>
+
+namespace kalvo {
+
+class RandomSource {
+ public:
+  virtual ~RandomSource() = default;
+  virtual float Rnd() = 0;  // the next value, 0 <= r < 1
+};
+
+// A Mersenne twister cut down to 24 bits, the float's precision, so every
+// value is exact and the largest is 1 - 2^-24. (std::generate_canonical<float>
+// may round up to 1.0.)
+class UniformGenerator final : public RandomSource {
+ public:
+  void Seed(std::uint32_t seed) { engine_.seed(seed); }
+  float Rnd() override {
+    constexpr float kUnit = 1.0F / 16777216.0F;  // 2^-24
+    return static_cast<float>(engine_() >> 8U) * kUnit;
+  }
+
+ private:
+  std::mt19937 engine_;
+};
+
+}  // namespace kalvo

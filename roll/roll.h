@@ -1,0 +1,41 @@
+// Turns a mouse-button release on the picture into a throw with a random
+// outcome, or into a request to return to the idle spin. Draws nothing: the
+// frame loop reads the flags it leaves at its next frame.
+#pragma once
+
+#include <cstdint>
+
+#include "render/scene_types.h"
+#include "roll/random_source.h"
+
+namespace kalvo {
+
+// The buttons as the windowing runtime numbers them.
+inline constexpr std::int16_t kLeftButton = 1;
+inline constexpr std::int16_t kRightButton = 2;
+inline constexpr std::int16_t kMiddleButton = 4;
+
+// The members of the window's frame state that a release writes.
+struct ThrowFlags {
+  bool& blnReset;
+  bool& blnRolling;
+  bool& blnThrown;
+  tVector& vecAngle;
+};
+
+// Left: throw, unless a throw is already out (then nothing, and no draw).
+// Right: ask for a reset. Any other button: nothing.
+void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& rnd);
+
+// trunc(r × 6) + 1: 1 to 6, each equally likely for r uniform in [0, 1).
+// Held at 6 even for r = 1, which a generator should never give.
+std::int16_t OutcomeFor(float r);
+
+// trunc(r × 90): whole degrees 0 to 89; held at 89 even for r = 1.
+double SpinFor(float r);
+
+// The orientation that turns the face `outcome` up (+y), turned `spin`
+// degrees about the vertical.
+tVector FinalOrientation(std::int16_t outcome, double spin);
+
+}  // namespace kalvo

@@ -1,0 +1,61 @@
+#include "timing/cls_time_counter.h"
+
+#include <limits>
+#include <stdexcept>
+
+namespace kalvo {
+namespace {
+
+constexpr std::int64_t kMsPerSecond = 1000;
+
+// numerator / denominator rounded half to even, for numerator >= 0 and
+// denominator > 0.
+std::int64_t DivideRoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
+  const std::int64_t quotient = numerator / denominator;
+  const std::int64_t twice_remainder = 2 * (numerator % denominator);
+  if (twice_remainder > denominator || (twice_remainder == denominator && quotient % 2 != 0)) {
+    return quotient + 1;
+  }
+  return quotient;
+}
+
+}  // namespace
+
+std::int64_t CountsToMilliseconds(std::int64_t counts, std::int64_t frequency) {
+  if (counts < 0) return -CountsToMilliseconds(-counts, frequency);
+  // Whole seconds first, so counts × 1000 never has to fit in 64 bits.
+  const std::int64_t seconds = counts / frequency;
+  const std::int64_t rest = counts % frequency;
+  return seconds * kMsPerSecond + DivideRoundHalfEven(rest * kMsPerSecond, frequency);
+}
+
+clsTimeCounter::clsTimeCounter(CounterSource& counter)
+    : counter_(counter), curFrequency(counter.Frequency()), origin_(counter.Count()) {
+  if (curFrequency <= 0 || curFrequency > std::numeric_limits<std::int64_t>::max() / kMsPerSecond) {
+    throw std::runtime_error("the high-resolution counter reports no usable frequency");
+  }
+}
+
+std::int64_t clsTimeCounter::getTime() {
+  return CountsToMilliseconds(counter_.Count() - origin_, curFrequency);
+}
+
+std::int64_t clsTimeCounter::getInterval() {
+  const std::int64_t now = getTime();
+  const std::int64_t elapsed = lngLast ? now - *lngLast : 0;
+  lngLast = now;
+  return elapsed;
+}
+
+bool clsTimeCounter::isInterval(std::int32_t lngTime) {
+  const std::int64_t now = getTime();
+  if (!lngLast) {
+    lngLast = now;
+    return false;
+  }
+  if (now < *lngLast + lngTime) return false;
+  lngLast = now;
+  return true;
+}
+
+}  // namespace kalvo
