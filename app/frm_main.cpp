@@ -60,10 +60,9 @@ void frmMain::Timer1_Timer() {
 
 void frmMain::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, float /*X*/,
                                float /*Y*/) {
-  kalvo::Picture1_MouseUp(Button,
-                   ThrowFlags{state_.blnReset, state_.blnRolling, state_.blnThrown,
-                              state_.vecAngle},
-                   runtime_.Random());
+  kalvo::Picture1_MouseUp(
+      Button, ThrowFlags{state_.blnReset, state_.blnRolling, state_.blnThrown, state_.vecAngle},
+      runtime_.Random());
 }
 
 void frmMain::DrawFrame() {

@@ -20,7 +20,7 @@ namespace kalvo {
 inline constexpr std::string_view kCaption = "Kalvo 1.0.0";
 inline constexpr std::string_view kAppTitle = "Kalvo";
 inline constexpr std::string_view kInitGlFailed = "OpenGLの初期化に失敗しました。";
-inline constexpr int kClientWidthPx = 238;   // the start-up client area
+inline constexpr int kClientWidthPx = 238;  // the start-up client area
 inline constexpr int kClientHeightPx = 189;
 inline constexpr int kTimer1IntervalMs = 5;  // how often the pacing is tested
 inline constexpr std::int32_t kFrameIntervalMs = 20;

@@ -41,7 +41,8 @@ std::vector<std::uint32_t> IconPixels(int size) {
   // Each pixel takes the colour most of its 4 × 4 samples fall on: crisp
   // edges, no blended colours.
   constexpr int kSamples = 4;
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size) *
+                                    static_cast<std::size_t>(size));
   const double half = size / 2.0;
   for (int row = 0; row < size; ++row) {
     for (int col = 0; col < size; ++col) {
@@ -73,9 +74,10 @@ std::string IconSvg() {
     const double from = (centre - kWedgeHalfAngleDeg) * std::numbers::pi / 180;
     const double to = (centre + kWedgeHalfAngleDeg) * std::numbers::pi / 180;
     const double r = kWedgeRadius * kHalf;
-    svg << "  <path d=\"M100,100 L" << kHalf + r * std::cos(from) << ',' << kHalf - r * std::sin(from)
-        << " A" << r << ',' << r << " 0 0,0 " << kHalf + r * std::cos(to) << ','
-        << kHalf - r * std::sin(to) << " Z\" fill=\"#ffff00\"/>\n";
+    svg << "  <path d=\"M100,100 L" << kHalf + r * std::cos(from) << ','
+        << kHalf - r * std::sin(from) << " A" << r << ',' << r << " 0 0,0 "
+        << kHalf + r * std::cos(to) << ',' << kHalf - r * std::sin(to)
+        << " Z\" fill=\"#ffff00\"/>\n";
   }
   svg << "</svg>\n";
   return svg.str();

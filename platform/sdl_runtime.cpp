@@ -49,12 +49,18 @@ std::int16_t ShiftOf(Uint16 mod) {
 
 std::int16_t ButtonOf(Uint8 button) {
   switch (button) {
-    case SDL_BUTTON_LEFT: return kLeftButton;
-    case SDL_BUTTON_RIGHT: return kRightButton;
-    case SDL_BUTTON_MIDDLE: return kMiddleButton;
-    case SDL_BUTTON_X1: return 8;
-    case SDL_BUTTON_X2: return 16;
-    default: return 0;
+    case SDL_BUTTON_LEFT:
+      return kLeftButton;
+    case SDL_BUTTON_RIGHT:
+      return kRightButton;
+    case SDL_BUTTON_MIDDLE:
+      return kMiddleButton;
+    case SDL_BUTTON_X1:
+      return 8;
+    case SDL_BUTTON_X2:
+      return 16;
+    default:
+      return 0;
   }
 }
 
@@ -200,13 +206,20 @@ void SdlRuntime::Dispatch(const SDL_Event& event) {
       break;
     case SDL_WINDOWEVENT:
       switch (event.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: Raise([this] { Unload(); }); break;
-        case SDL_WINDOWEVENT_SHOWN: RaiseResizeIfChanged(last_shape_.width < 0); break;
+        case SDL_WINDOWEVENT_CLOSE:
+          Raise([this] { Unload(); });
+          break;
+        case SDL_WINDOWEVENT_SHOWN:
+          RaiseResizeIfChanged(last_shape_.width < 0);
+          break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_MINIMIZED:
         case SDL_WINDOWEVENT_MAXIMIZED:
-        case SDL_WINDOWEVENT_RESTORED: RaiseResizeIfChanged(false); break;
-        default: break;
+        case SDL_WINDOWEVENT_RESTORED:
+          RaiseResizeIfChanged(false);
+          break;
+        default:
+          break;
       }
       break;
     case SDL_KEYDOWN: {
@@ -223,7 +236,8 @@ void SdlRuntime::Dispatch(const SDL_Event& event) {
       Raise([this, button, shift, x, y] { form_->Picture1_MouseUp(button, shift, x, y); });
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 

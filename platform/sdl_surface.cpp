@@ -28,10 +28,10 @@ void LogSdlError(const char* what) {
 bool SdlSurface::Create() {
   if (window_ != nullptr) return true;
   const std::string caption(kCaption);
-  window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                             kClientWidthPx, kClientHeightPx,
-                             SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE |
-                                 SDL_WINDOW_ALLOW_HIGHDPI);
+  window_ = SDL_CreateWindow(
+      caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kClientWidthPx,
+      kClientHeightPx,
+      SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (window_ == nullptr) LogSdlError("SDL_CreateWindow with an OpenGL pixel format");
   return window_ != nullptr;
 }

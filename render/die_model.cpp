@@ -35,12 +35,8 @@ constexpr std::array<PipPoint, 4> kFour{
     {{0.09F, 0.08F}, {0.09F, -0.08F}, {-0.09F, 0.08F}, {-0.09F, -0.08F}}};
 constexpr std::array<PipPoint, 5> kFive{
     {{0.11F, 0.09F}, {0.11F, -0.09F}, {0, 0}, {-0.11F, 0.09F}, {-0.11F, -0.09F}}};
-constexpr std::array<PipPoint, 6> kSix{{{0.12F, 0.08F},
-                                        {0, 0.08F},
-                                        {-0.12F, 0.08F},
-                                        {0.12F, -0.08F},
-                                        {0, -0.08F},
-                                        {-0.12F, -0.08F}}};
+constexpr std::array<PipPoint, 6> kSix{
+    {{0.12F, 0.08F}, {0, 0.08F}, {-0.12F, 0.08F}, {0.12F, -0.08F}, {0, -0.08F}, {-0.12F, -0.08F}}};
 
 // Indexed by face - 1. Face 1 needs no rotation: its frame is model space.
 const std::array<FaceLayout, 6> kFaces{{
@@ -58,8 +54,8 @@ struct Side {
   std::array<std::array<float, 3>, 4> corners;
 };
 
-constexpr float h = 0.2F;                                        // half the edge
-const float G = static_cast<float>(208.0 / 255.0);               // the tint's light channels
+constexpr float h = 0.2F;                           // half the edge
+const float G = static_cast<float>(208.0 / 255.0);  // the tint's light channels
 
 const std::array<Side, 6> kSides{{
     {{G, 1, G}, {0, 0, 1}, {{{h, h, h}, {h, -h, h}, {-h, -h, h}, {-h, h, h}}}},
@@ -72,8 +68,7 @@ const std::array<Side, 6> kSides{{
 
 }  // namespace
 
-void DrawPip(float x, float y, float z, float radius, const Colour& colour,
-             std::int16_t segments) {
+void DrawPip(float x, float y, float z, float radius, const Colour& colour, std::int16_t segments) {
   glBegin(GL_POLYGON);
   for (std::int32_t i = 0; segments > 0 && i <= segments; ++i) {
     const double t = static_cast<double>(i) / segments;

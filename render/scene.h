@@ -12,10 +12,10 @@ namespace kalvo {
 // The frame state that the drawing stages read, taken after the counters
 // have advanced.
 struct FrameView {
-  double dblElapsed = 0;          // d: frames since the throw began, 0 while idle
-  std::int32_t lngCount0 = 0;     // n: frames since the last reset
+  double dblElapsed = 0;       // d: frames since the throw began, 0 while idle
+  std::int32_t lngCount0 = 0;  // n: frames since the last reset
   bool blnRolling = false;
-  tVector vecAngle;               // the die's final orientation
+  tVector vecAngle;  // the die's final orientation
   Colour sngBlack{};
   Colour sngRed{};
 };

@@ -32,8 +32,8 @@ void AddThrow(double d, DiePlacement& placement) {
   } else {
     y = std::pow((x + 1.6) + 0.2, 2.0) * (-10) + 0.4;
   }
-  placement.Add(GlTransform::Translate(static_cast<float>(x), static_cast<float>(y),
-                                       static_cast<float>(z)));
+  placement.Add(
+      GlTransform::Translate(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)));
   placement.Add(GlTransform::Rotate(static_cast<float>(turn * 10), 1, 0, 0));
   placement.Add(GlTransform::Rotate(static_cast<float>(turn * 5), 0, 1, 0));
   placement.Add(GlTransform::Rotate(static_cast<float>(turn), 0, 0, 1));

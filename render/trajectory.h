@@ -22,9 +22,7 @@ struct GlTransform {
   static GlTransform Rotate(float angle, float x, float y, float z) {
     return {Kind::kRotate, angle, x, y, z};
   }
-  static GlTransform Translate(float x, float y, float z) {
-    return {Kind::kTranslate, 0, x, y, z};
-  }
+  static GlTransform Translate(float x, float y, float z) { return {Kind::kTranslate, 0, x, y, z}; }
   friend bool operator==(const GlTransform&, const GlTransform&) = default;
 };
 

@@ -17,12 +17,18 @@ tVector FinalOrientation(std::int16_t outcome, double spin) {
   // and 6 on -Z. Each row turns its face to +Y; the spin is a turn about
   // the vertical only, so it changes the heading, never the face up.
   switch (outcome) {
-    case 1: return {-90, 0, spin};
-    case 2: return {180, spin, 0};
-    case 3: return {0, spin, 90};
-    case 4: return {0, spin, -90};
-    case 5: return {0, spin, 0};
-    default: return {90, 0, spin};
+    case 1:
+      return {-90, 0, spin};
+    case 2:
+      return {180, spin, 0};
+    case 3:
+      return {0, spin, 90};
+    case 4:
+      return {0, spin, -90};
+    case 5:
+      return {0, spin, 0};
+    default:
+      return {90, 0, spin};
   }
 }
 
