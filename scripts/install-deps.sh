@@ -9,6 +9,8 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick python3 libgl1-mesa-dri
+  # packaging
+  desktop-file-utils
   # lint
   clang-format clang-tidy
 )
