@@ -57,7 +57,8 @@ std::vector<std::uint32_t> IconPixels(int size) {
       }
       std::uint32_t colour = kClear;
       if (votes[1] + votes[2] > votes[0]) colour = votes[2] > votes[1] ? kYellow : kBlack;
-      pixels[static_cast<std::size_t>(row * size + col)] = colour;
+      pixels[(static_cast<std::size_t>(row) * static_cast<std::size_t>(size)) +
+             static_cast<std::size_t>(col)] = colour;
     }
   }
   return pixels;
@@ -67,17 +68,18 @@ std::string IconSvg() {
   // A 200-unit box; the SVG's y runs down, so angles turn the other way.
   constexpr double kHalf = 100;
   std::ostringstream svg;
-  svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"200\" "
-         "viewBox=\"0 0 200 200\">\n";
-  svg << "  <circle cx=\"100\" cy=\"100\" r=\"" << kDiscRadius * kHalf << "\" fill=\"#000000\"/>\n";
+  svg << R"(<svg xmlns="http://www.w3.org/2000/svg" width="200" height="200" viewBox="0 0 200 200">)"
+      << '\n';
+  svg << R"(  <circle cx="100" cy="100" r=")" << kDiscRadius * kHalf << R"(" fill="#000000"/>)"
+      << '\n';
   for (double centre : kWedgeCentresDeg) {
     const double from = (centre - kWedgeHalfAngleDeg) * std::numbers::pi / 180;
     const double to = (centre + kWedgeHalfAngleDeg) * std::numbers::pi / 180;
     const double r = kWedgeRadius * kHalf;
-    svg << "  <path d=\"M100,100 L" << kHalf + r * std::cos(from) << ','
+    svg << R"(  <path d="M100,100 L)" << kHalf + r * std::cos(from) << ','
         << kHalf - r * std::sin(from) << " A" << r << ',' << r << " 0 0,0 "
-        << kHalf + r * std::cos(to) << ',' << kHalf - r * std::sin(to)
-        << " Z\" fill=\"#ffff00\"/>\n";
+        << kHalf + r * std::cos(to) << ',' << kHalf - r * std::sin(to) << R"( Z" fill="#ffff00"/>)"
+        << '\n';
   }
   svg << "</svg>\n";
   return svg.str();

@@ -22,11 +22,15 @@ std::int64_t DivideRoundHalfEven(std::int64_t numerator, std::int64_t denominato
 }  // namespace
 
 std::int64_t CountsToMilliseconds(std::int64_t counts, std::int64_t frequency) {
-  if (counts < 0) return -CountsToMilliseconds(-counts, frequency);
+  // Rounding half to even is symmetric: round the magnitude, then sign it.
+  const bool negative = counts < 0;
+  const std::int64_t magnitude = negative ? -counts : counts;
   // Whole seconds first, so counts × 1000 never has to fit in 64 bits.
-  const std::int64_t seconds = counts / frequency;
-  const std::int64_t rest = counts % frequency;
-  return seconds * kMsPerSecond + DivideRoundHalfEven(rest * kMsPerSecond, frequency);
+  const std::int64_t seconds = magnitude / frequency;
+  const std::int64_t rest = magnitude % frequency;
+  const std::int64_t ms =
+      seconds * kMsPerSecond + DivideRoundHalfEven(rest * kMsPerSecond, frequency);
+  return negative ? -ms : ms;
 }
 
 clsTimeCounter::clsTimeCounter(CounterSource& counter)

@@ -99,6 +99,7 @@ bool WritePng(const std::string& path, int width, int height, int channels,
   if (!file) return fail("cannot open " + path + ": " + std::strerror(errno));
   file.write(reinterpret_cast<const char*>(png.data()),  // NOLINT
              static_cast<std::streamsize>(png.size()));
+  file.close();  // a full disk may only show when the last bytes go out
   if (!file) return fail("cannot write " + path);
   return true;
 }
