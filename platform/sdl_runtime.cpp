@@ -297,6 +297,8 @@ int SdlRuntime::Run(frmMain& form) {
 int RunKalvo() {
   // Kalvo is a desktop program, not a full-screen game: leave the compositor on.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Nor a video player: a die left spinning must not keep the screen awake.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "kalvo: cannot open a display: %s\n", SDL_GetError());
     return 1;

@@ -42,12 +42,19 @@ void SdlSurface::Destroy() {
   window_ = nullptr;
 }
 
+SdlWgl::~SdlWgl() {
+  if (library_loaded_) SDL_GL_UnloadLibrary();
+}
+
 int SdlWgl::ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) {
   if (hdc != kPicture1Hdc) return 0;
   if ((pfd.dwFlags & PFD_SUPPORT_OPENGL) == 0 || pfd.iPixelType != PFD_TYPE_RGBA) return 0;
-  if (SDL_GL_LoadLibrary(nullptr) != 0) {
-    LogSdlError("loading OpenGL (SDL_GL_LoadLibrary)");
-    return 0;
+  if (!library_loaded_) {
+    if (SDL_GL_LoadLibrary(nullptr) != 0) {
+      LogSdlError("loading OpenGL (SDL_GL_LoadLibrary)");
+      return 0;
+    }
+    library_loaded_ = true;
   }
   SDL_GL_ResetAttributes();
   // 32 colour bits means 8 per channel with the fourth byte unused: no alpha

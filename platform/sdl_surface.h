@@ -30,6 +30,9 @@ class SdlSurface {
 class SdlWgl final : public WglApi {
  public:
   explicit SdlWgl(SdlSurface& surface) : surface_(surface) {}
+  SdlWgl(const SdlWgl&) = delete;
+  SdlWgl& operator=(const SdlWgl&) = delete;
+  ~SdlWgl() override;
 
   int ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) override;
   bool SetPixelFormat(Hdc hdc, int format, const PIXELFORMATDESCRIPTOR& pfd) override;
@@ -39,6 +42,7 @@ class SdlWgl final : public WglApi {
 
  private:
   SdlSurface& surface_;
+  bool library_loaded_ = false;
 };
 
 // "kalvo: <what> failed: <SDL's own error text>" on standard error.
