@@ -106,29 +106,33 @@ class FakePicture final : public PictureBox {
   explicit FakePicture(CallLog& log) : log_(log) {}
   Hdc hDC() override { return kHdc; }
   float ScaleWidth() override {
-    log_.push_back("Picture1.ScaleWidth");
+    Log("Picture1.ScaleWidth");
     return scale_width;
   }
   float ScaleHeight() override {
-    log_.push_back("Picture1.ScaleHeight");
+    Log("Picture1.ScaleHeight");
     return scale_height;
   }
   void SetWidth(float w) override {
-    log_.push_back("Picture1.Width");
+    Log("Picture1.Width");
     width = w;
   }
   void SetHeight(float h) override {
-    log_.push_back("Picture1.Height");
+    Log("Picture1.Height");
     height = h;
   }
 
   static constexpr Hdc kHdc{42};
+  bool quiet = false;  // log nothing, allocate nothing
   float scale_width = 238;
   float scale_height = 189;
   float width = 0;
   float height = 0;
 
  private:
+  void Log(const char* call) {
+    if (!quiet) log_.emplace_back(call);
+  }
   CallLog& log_;
 };
 
@@ -140,7 +144,7 @@ class FakeRuntime final : public FormRuntime {
   float ScaleWidth() override { return client_width; }
   float ScaleHeight() override { return client_height; }
   void Unload() override {
-    log_.push_back("Unload");
+    Log("Unload");
     if (unloaded) return;
     unloaded = true;
     if (form != nullptr) form->Form_Unload();
@@ -148,20 +152,20 @@ class FakeRuntime final : public FormRuntime {
   PictureBox& Picture1() override { return picture; }
   void SetTimer1Enabled(bool enabled) override {
     timer_enabled = enabled;
-    log_.push_back(enabled ? "Timer1.Enabled=True" : "Timer1.Enabled=False");
+    Log(enabled ? "Timer1.Enabled=True" : "Timer1.Enabled=False");
   }
   void SwapBuffers(Hdc hdc) override {
-    log_.push_back("SwapBuffers");
+    Log("SwapBuffers");
     swapped_dc = hdc;
   }
   void MsgBox(std::string_view prompt, std::string_view title) override {
-    log_.push_back("MsgBox");
+    Log("MsgBox");
     message = prompt;
     message_title = title;
     // A platform may go on delivering ticks while the box is open.
     Tick();
   }
-  void Randomize() override { log_.push_back("Randomize"); }
+  void Randomize() override { Log("Randomize"); }
   RandomSource& Random() override { return random; }
   CounterSource& PerformanceCounter() override { return counter; }
 
@@ -171,6 +175,7 @@ class FakeRuntime final : public FormRuntime {
   }
 
   frmMain* form = nullptr;  // raised on for Unload and ticks
+  bool quiet = false;       // log nothing, allocate nothing
   FakePicture picture;
   WindowState window_state = WindowState::kNormal;
   float client_width = 238;
@@ -184,6 +189,9 @@ class FakeRuntime final : public FormRuntime {
   FakeCounter counter;
 
  private:
+  void Log(const char* call) {
+    if (!quiet) log_.emplace_back(call);
+  }
   CallLog& log_;
 };
 
