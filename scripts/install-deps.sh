@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config libsdl2-dev libgl-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick python3 libgl1-mesa-dri
+  xvfb xauth xdotool x11-utils imagemagick python3 libgl1-mesa-dri valgrind
   # packaging
   desktop-file-utils
   # lint
