@@ -112,6 +112,7 @@ class SdlRuntime final : public FormRuntime, public PictureBox {
   void RaiseResizeIfChanged(bool first_show);
   WindowShape DrawableSize();
   void WaitForEventOrTick(std::uint64_t next_tick);
+  void DispatchPendingEvents();
 
   SdlSurface& surface_;
   frmMain* form_ = nullptr;
@@ -241,27 +242,28 @@ void SdlRuntime::Dispatch(const SDL_Event& event) {
   }
 }
 
-// Sleeps until the next tick is due, handling events as they come. SDL waits
-// in whole milliseconds; the last fraction is slept precisely so that ticks
-// land just after their due time, every time.
+// While the timer runs, input waits for the next tick (5 ms at most) and
+// is handled just before it: one wake-up and one read of the display
+// connection per tick, where waiting on the connection itself woke the
+// program several times a tick. Events still never fall inside a frame.
 void SdlRuntime::WaitForEventOrTick(std::uint64_t next_tick) {
-  SDL_Event event;
   if (!timer_enabled_) {
+    SDL_Event event;
     if (SDL_WaitEvent(&event) != 0) Dispatch(event);
     return;
   }
   const std::uint64_t now = SDL_GetPerformanceCounter();
   if (now >= next_tick) return;
   const std::uint64_t frequency = SDL_GetPerformanceFrequency();
-  const auto wait_ms = static_cast<int>((next_tick - now) * 1000 / frequency);
-  if (wait_ms >= 2) {
-    if (SDL_WaitEventTimeout(&event, wait_ms - 1) != 0) Dispatch(event);
-    return;
-  }
-  while (!unloaded_ && SDL_PollEvent(&event) != 0) Dispatch(event);
-  const auto rest_ns = (next_tick - SDL_GetPerformanceCounter()) * 1'000'000'000 / frequency;
-  if (rest_ns > 0 && rest_ns < 1'000'000'000) {
-    std::this_thread::sleep_for(std::chrono::nanoseconds(rest_ns));
+  std::this_thread::sleep_for(
+      std::chrono::nanoseconds((next_tick - now) * 1'000'000'000 / frequency));
+}
+
+void SdlRuntime::DispatchPendingEvents() {
+  SDL_PumpEvents();
+  SDL_Event event;
+  while (!unloaded_ && SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+    Dispatch(event);
   }
 }
 
@@ -280,8 +282,7 @@ int SdlRuntime::Run(frmMain& form) {
   std::uint64_t next_tick = SDL_GetPerformanceCounter() + period;
   while (!unloaded_) {
     WaitForEventOrTick(next_tick);
-    SDL_Event event;
-    while (!unloaded_ && SDL_PollEvent(&event) != 0) Dispatch(event);
+    DispatchPendingEvents();
     if (unloaded_ || !timer_enabled_) continue;
     const std::uint64_t now = SDL_GetPerformanceCounter();
     if (now < next_tick) continue;
