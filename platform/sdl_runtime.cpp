@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -308,10 +309,17 @@ int RunKalvo() {
   // window nobody can see would run for ever.
   const std::string_view driver = SDL_GetCurrentVideoDriver();
   if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
-    std::fprintf(stderr,
-                 "kalvo: no display to show the window on (SDL's '%s' video driver shows "
-                 "nothing); set DISPLAY or WAYLAND_DISPLAY\n",
-                 std::string(driver).c_str());
+    // SDL reads these to find the display; they are named here only to say
+    // which display could not be reached.
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
+      std::fprintf(stderr,
+                   "kalvo: no display to show the window on: set DISPLAY or WAYLAND_DISPLAY\n");
+    } else {
+      std::fprintf(stderr, "kalvo: cannot reach the display (DISPLAY=%s, WAYLAND_DISPLAY=%s)\n",
+                   x11 != nullptr ? x11 : "", wayland != nullptr ? wayland : "");
+    }
     SDL_Quit();
     return 1;
   }
