@@ -4,14 +4,12 @@ off the screen (its tint and its pips must agree); a further left click, or a
 middle one, changes nothing; a right click brings back the idle spin. Several
 throws in one run."""
 
-import contextlib
 import math
 import time
-import unittest
 
-from xharness import (FACES_OF_TINT, FINAL_CAMERA, FLOOR_GREY, IDLE_CAMERA, MAIN_CAPTION,
-                      REST_TOP_CENTRE, X, artifact, floor_bbox, read_top_face, run_tests,
-                      start_kalvo, to_window, wait_until, xvfb)
+from xharness import (XvfbTestCase, FACES_OF_TINT, FINAL_CAMERA, FLOOR_GREY, IDLE_CAMERA, MAIN_CAPTION,
+                      REST_TOP_CENTRE, artifact, floor_bbox, read_top_face, run_tests,
+                      start_kalvo, to_window, wait_until)
 
 THROWS = 8
 SIZE = 600  # large enough for the pips to be counted
@@ -27,16 +25,7 @@ EARLIEST_FINAL_VIEW_S = 119 * 0.020 - 0.010
 LEFT, MIDDLE, RIGHT = 1, 2, 3  # X's button numbers
 
 
-class ThrowTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.stack = contextlib.ExitStack()
-        cls.x = X(cls.stack.enter_context(xvfb()))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.stack.close()
-
+class ThrowTest(XvfbTestCase):
     def wait_still(self, since):
         """Screenshots every POLL_S until they have stayed alike for STILL_SPAN_S;
         returns the picture and when the first alike one had been taken,

@@ -2,28 +2,17 @@
 coming while idle, a picture that follows the window's size, and the ways of
 closing it."""
 
-import contextlib
 import time
-import unittest
 
-from xharness import (FLOOR_GREY, IDLE_CAMERA, MAIN_CAPTION, X, artifact, floor_bbox,
-                      parse_net_wm_icon, run_tests, start_kalvo, wait_until, xvfb)
+from xharness import (XvfbTestCase, FLOOR_GREY, IDLE_CAMERA, MAIN_CAPTION, artifact, floor_bbox,
+                      parse_net_wm_icon, run_tests, start_kalvo, wait_until)
 
 # Within this many pixels (plus 1 % of the size) the floor sits where the
 # projection puts it: the rasteriser's edge rules, not the test, set this.
 FLOOR_SLACK_PX = 2
 
 
-class WindowTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.stack = contextlib.ExitStack()
-        cls.x = X(cls.stack.enter_context(xvfb()))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.stack.close()
-
+class WindowTest(XvfbTestCase):
     def launch(self, tag):
         """Starts Kalvo and waits for its first frame; the caller closes it."""
         program = start_kalvo(self, self.x, tag)

@@ -19,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 import zlib
 
 MAIN_CAPTION = "Kalvo 1.0.0"
@@ -477,7 +478,6 @@ def run_tests():
     """Entry of each test script: --kalvo BINARY --artifacts DIR, then unittest's
     own arguments."""
     import argparse
-    import unittest
 
     parser = argparse.ArgumentParser()
     parser.add_argument("--kalvo", required=True)
@@ -492,3 +492,16 @@ def run_tests():
 
 def artifact(name):
     return os.path.join(Settings.artifacts, name)
+
+
+class XvfbTestCase(unittest.TestCase):
+    """A test class whose tests share one Xvfb, started before the first."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.stack = contextlib.ExitStack()
+        cls.x = X(cls.stack.enter_context(xvfb()))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.stack.close()
