@@ -307,7 +307,8 @@ int RunKalvo() {
   }
   // With no display SDL may fall back to a driver that shows nothing; a
   // window nobody can see would run for ever.
-  const std::string_view driver = SDL_GetCurrentVideoDriver();
+  const char* driver_name = SDL_GetCurrentVideoDriver();
+  const std::string_view driver = driver_name != nullptr ? driver_name : "";
   if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
     // SDL reads these to find the display; they are named here only to say
     // which display could not be reached.
