@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <limits>
 
 #include "app/errors.h"
 #include "roll/roll.h"
@@ -157,92 +156,6 @@ TEST(FormKeyDown, OtherKeysDoNothing) {
   }
   EXPECT_FALSE(w.runtime.unloaded);
   EXPECT_FALSE(w.state().blnClosing);
-}
-
-TEST(DrawFrame, FirstFrameIsIdleAndSetsTheViewport) {
-  FakeWindow w;
-  w.Start();
-  ASSERT_EQ(w.scene.frames.size(), 1U);
-  EXPECT_EQ(w.state().lngCount, (std::array<std::int32_t, 2>{1, 1}));
-  EXPECT_EQ(w.last_frame().dblElapsed, 0);
-  EXPECT_EQ(w.last_frame().lngCount0, 1);
-  EXPECT_EQ(Count(w.log, "SetViewport(238,189)"), 1);
-}
-
-TEST(DrawFrame, ViewportSizesRoundHalfToEven) {
-  FakeWindow w;
-  w.form.Form_Load();
-  w.runtime.picture.scale_width = 2.5F;
-  w.runtime.picture.scale_height = 3.5F;
-  w.form.DrawFrame();
-  EXPECT_EQ(Count(w.log, "SetViewport(2,4)"), 1);
-  w.log.clear();
-  w.form.DrawFrame();
-  EXPECT_EQ(Count(w.log, "Picture1.ScaleWidth"), 0) << "a clean viewport reads no size";
-}
-
-TEST(DrawFrame, ThrowFramesCountFromOneAndResetReturnsToIdle) {
-  FakeWindow w;
-  w.Start();
-  w.RunFrames(10);
-  w.state().blnRolling = true;
-  w.RunFrames(1);
-  EXPECT_EQ(w.last_frame().dblElapsed, 1);
-  w.RunFrames(149);
-  EXPECT_EQ(w.last_frame().dblElapsed, 150);
-  EXPECT_EQ(w.state().lngCount[1], 11) << "lngCount(1) stands still during a throw";
-
-  w.state().blnReset = true;
-  w.RunFrames(1);
-  EXPECT_EQ(w.state().lngCount, (std::array<std::int32_t, 2>{1, 1}));
-  EXPECT_FALSE(w.state().blnReset);
-  EXPECT_FALSE(w.state().blnRolling);
-  EXPECT_EQ(w.last_frame().dblElapsed, 0);
-}
-
-TEST(DrawFrame, ResizeDuringAThrowAdvancesItToo) {
-  FakeWindow w;
-  w.Start();
-  w.state().blnRolling = true;
-  w.RunFrames(5);
-  w.form.Form_Resize();
-  EXPECT_EQ(w.last_frame().dblElapsed, 6);
-}
-
-// 2^31 - 1 frames is 497 days at 50 a second: the counters move back by whole
-// spin periods instead of overflowing, and what is drawn carries on unbroken.
-TEST(DrawFrame, CountersCarryOnPastTheir32BitLimit) {
-  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-  {
-    FakeWindow idle;
-    idle.Start();
-    idle.state().lngCount = {kMax - 1, kMax - 1};
-    for (std::int64_t expected = kMax; expected < std::int64_t{kMax} + 3; ++expected) {
-      idle.form.DrawFrame();
-      const std::int32_t n = idle.last_frame().lngCount0;
-      EXPECT_EQ(idle.last_frame().dblElapsed, 0);
-      EXPECT_EQ(n % 180, expected % 180) << "the spin's phase is kept";
-    }
-  }
-  {
-    FakeWindow thrown;
-    thrown.Start();
-    thrown.state().blnRolling = true;
-    thrown.state().lngCount = {kMax - 1, 5000};
-    for (int frame = 0; frame < 3; ++frame) thrown.form.DrawFrame();
-    EXPECT_EQ(thrown.last_frame().dblElapsed, static_cast<double>(kMax - 1 - 5000 + 3))
-        << "d goes on counting";
-  }
-  {
-    FakeWindow held;  // a final view shown for 497 days holds
-    held.Start();
-    held.state().blnRolling = true;
-    held.state().lngCount = {kMax, 3};
-    held.form.DrawFrame();
-    held.form.DrawFrame();
-    EXPECT_GE(held.last_frame().dblElapsed, 120);
-    EXPECT_TRUE(held.last_frame().blnRolling);
-  }
 }
 
 TEST(PictureMouseUp, RightThenLeftBeforeAFrameThrowsButStaysIdle) {
