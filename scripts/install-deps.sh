@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake pkg-config libsdl2-dev libgl-dev
+  build-essential cmake pkg-config libsdl2-dev libgl-dev libx11-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick python3 libgl1-mesa-dri valgrind
+  # the message box draws with the X server's core fonts, the plot with DejaVu
+  xfonts-base fonts-dejavu-core
   # packaging
   desktop-file-utils
   # lint
