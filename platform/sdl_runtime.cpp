@@ -65,6 +65,9 @@ std::int16_t ButtonOf(Uint8 button) {
   }
 }
 
+// How far ahead of its due time a tick is aimed (see Run).
+constexpr std::uint64_t kTickLeadUs = 400;
+
 std::string OneLine(std::string text) {
   for (char& c : text) {
     if (c == '\n') c = ' ';
@@ -276,17 +279,27 @@ int SdlRuntime::Run(frmMain& form) {
   SetWindowIcons(surface_.window());
   SDL_ShowWindow(surface_.window());
 
-  // Ticks keep a steady 5 ms schedule from the first one, so they fall on the
-  // same whole milliseconds of the pacing timer (which starts at the first
-  // tick) and every fourth tick is exactly 20 ms on from the last frame.
-  const std::uint64_t period = SDL_GetPerformanceFrequency() * kTimer1IntervalMs / 1000;
+  // Ticks keep a steady 5 ms schedule from the first one, which is also
+  // where the pacing timer starts counting; so every tick falls on a whole
+  // multiple of 5 ms of that timer, and every fourth tick after a frame is
+  // exactly 20 ms on. Wake-ups come late, never early, so each tick is aimed
+  // a little before its time: it then lands within half a millisecond of it
+  // even when the machine wakes the program up to 0.9 ms late.
+  const std::uint64_t frequency = SDL_GetPerformanceFrequency();
+  const std::uint64_t period = frequency * kTimer1IntervalMs / 1000;
+  const std::uint64_t lead = frequency * kTickLeadUs / 1'000'000;
   std::uint64_t next_tick = SDL_GetPerformanceCounter() + period;
+  bool first_tick = true;
   while (!unloaded_) {
     WaitForEventOrTick(next_tick);
     DispatchPendingEvents();
     if (unloaded_ || !timer_enabled_) continue;
     const std::uint64_t now = SDL_GetPerformanceCounter();
     if (now < next_tick) continue;
+    if (first_tick) {
+      next_tick = now - lead;
+      first_tick = false;
+    }
     // A slow frame skips whole ticks rather than leaving the schedule.
     while (next_tick <= now) next_tick += period;
     Raise([this] { form_->Timer1_Timer(); });

@@ -16,7 +16,8 @@ KALVO, SUPPRESSIONS, OUT_DIR = sys.argv[1:4]
 def start_xvfb():
     read_fd, write_fd = os.pipe()
     xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+         "-noreset"],
         pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_fd)
     with os.fdopen(read_fd) as f:
