@@ -2,8 +2,10 @@
 // the handler it is raised in and goes back to the runtime, which reports it.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace kalvo {
 
@@ -22,5 +24,18 @@ inline RuntimeError OverflowError() { return {6, "Overflow"}; }
 // "Run-time error '6':\n\nOverflow", as the user is shown it. Errors that did
 // not come from the program's arithmetic are shown by their own text.
 std::string DescribeError(const std::exception& error);
+
+// Runs one event handler for the runtime: what to tell the user if an error
+// escaped it, nothing if it ran to its end. The runtime reports the error and
+// ends the program, so no window is left frozen behind a failed handler.
+template <typename Handler>
+std::optional<std::string> RunHandler(Handler&& handler) {
+  try {
+    std::forward<Handler>(handler)();
+  } catch (const std::exception& error) {
+    return DescribeError(error);
+  }
+  return std::nullopt;
+}
 
 }  // namespace kalvo

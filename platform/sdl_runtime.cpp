@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "app/errors.h"
 #include "app/frm_main.h"
@@ -111,7 +112,7 @@ class SdlRuntime final : public FormRuntime, public PictureBox {
  private:
   template <typename Handler>
   void Raise(Handler&& handler);
-  void ReportError(const std::exception& error);
+  void ReportError(const std::string& text);
   void Dispatch(const SDL_Event& event);
   void RaiseResizeIfChanged(bool first_show);
   WindowShape DrawableSize();
@@ -174,23 +175,16 @@ void SdlRuntime::Randomize() {
 // ends the program: a handler cut short leaves nothing worth going on with.
 template <typename Handler>
 void SdlRuntime::Raise(Handler&& handler) {
-  try {
-    handler();
-  } catch (const std::exception& error) {
-    ReportError(error);
-  }
+  if (const auto error = RunHandler(std::forward<Handler>(handler))) ReportError(*error);
 }
 
-void SdlRuntime::ReportError(const std::exception& error) {
-  const std::string text = DescribeError(error);
+void SdlRuntime::ReportError(const std::string& text) {
   std::fprintf(stderr, "kalvo: %s\n", OneLine(text).c_str());
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, std::string(kAppTitle).c_str(), text.c_str(),
                            surface_.window());
   exit_status_ = 1;
-  try {
-    Unload();
-  } catch (const std::exception& again) {
-    std::fprintf(stderr, "kalvo: while closing: %s\n", OneLine(DescribeError(again)).c_str());
+  if (const auto again = RunHandler([this] { Unload(); })) {
+    std::fprintf(stderr, "kalvo: while closing: %s\n", OneLine(*again).c_str());
     surface_.Destroy();
   }
 }

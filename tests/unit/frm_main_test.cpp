@@ -107,6 +107,17 @@ TEST(TimerTick, AnErrorInTheFrameLeavesTheTimerOff) {
   EXPECT_TRUE(w.state().blnViewportDirty) << "the viewport was not set";
 }
 
+TEST(TimerTick, AnErrorReachesTheRuntimeAsTheMessageItShows) {
+  FakeWindow w;
+  w.Start();
+  EXPECT_EQ(RunHandler([&w] { w.form.Timer1_Timer(); }), std::nullopt)
+      << "a tick that runs to its end";
+  w.state().blnViewportDirty = true;
+  w.runtime.picture.scale_width = 3e9F;
+  w.runtime.counter.AdvanceMs(20);
+  EXPECT_EQ(RunHandler([&w] { w.form.Timer1_Timer(); }), "Run-time error '6':\n\nOverflow");
+}
+
 TEST(FormResize, FitsThePictureAndDrawsOneFrame) {
   FakeWindow w;
   w.form.Form_Load();
