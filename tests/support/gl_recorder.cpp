@@ -2,6 +2,10 @@
 
 #include <GL/gl.h>
 
+#ifndef GLAPIENTRY  // Mesa's name; Windows' header has only APIENTRY
+#define GLAPIENTRY APIENTRY
+#endif
+
 #include <algorithm>
 #include <stdexcept>
 

@@ -1,0 +1,99 @@
+#include "win32/win32_wgl.h"
+
+#include <cstdio>
+#include <string>
+
+#include "win32/win32_api.h"
+
+namespace kalvo {
+namespace {
+
+HDC ToHdc(Hdc hdc) { return reinterpret_cast<HDC>(static_cast<std::uintptr_t>(hdc)); }
+HGLRC ToHglrc(Hglrc hglrc) { return reinterpret_cast<HGLRC>(static_cast<std::uintptr_t>(hglrc)); }
+
+// The system's structure, filled from the request; the size and version are
+// the system's, everything not asked for stays zero.
+::PIXELFORMATDESCRIPTOR ToSystem(const PIXELFORMATDESCRIPTOR& pfd) {
+  ::PIXELFORMATDESCRIPTOR out{};
+  out.nSize = sizeof(out);
+  out.nVersion = 1;
+  out.dwFlags = pfd.dwFlags;
+  out.iPixelType = pfd.iPixelType;
+  out.cColorBits = pfd.cColorBits;
+  out.cAlphaBits = pfd.cAlphaBits;
+  out.cAccumBits = pfd.cAccumBits;
+  out.cDepthBits = pfd.cDepthBits;
+  out.cStencilBits = pfd.cStencilBits;
+  out.cAuxBuffers = pfd.cAuxBuffers;
+  out.iLayerType = pfd.iLayerType;
+  return out;
+}
+
+}  // namespace
+
+void LogLastError(const char* what) {
+  const DWORD code = GetLastError();
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string utf8;
+  if (length > 0) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                          nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(bytes));
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), bytes, nullptr,
+                        nullptr);
+    while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r')) utf8.pop_back();
+  }
+  LocalFree(text);
+  std::fprintf(stderr, "kalvo: %s failed: %s (error %lu)\n", what,
+               utf8.empty() ? "no description" : utf8.c_str(),
+               static_cast<unsigned long>(code));  // NOLINT(google-runtime-int)
+}
+
+int Win32Wgl::ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) {
+  const ::PIXELFORMATDESCRIPTOR request = ToSystem(pfd);
+  const int format = ::ChoosePixelFormat(ToHdc(hdc), &request);
+  if (format == 0) LogLastError("ChoosePixelFormat");
+  return format;
+}
+
+bool Win32Wgl::SetPixelFormat(Hdc hdc, int format, const PIXELFORMATDESCRIPTOR& pfd) {
+  const ::PIXELFORMATDESCRIPTOR request = ToSystem(pfd);
+  if (::SetPixelFormat(ToHdc(hdc), format, &request) != FALSE) return true;
+  LogLastError("SetPixelFormat");
+  return false;
+}
+
+Hglrc Win32Wgl::wglCreateContext(Hdc hdc) {
+  HGLRC context = ::wglCreateContext(ToHdc(hdc));
+  if (context == nullptr) LogLastError("wglCreateContext");
+  return static_cast<Hglrc>(reinterpret_cast<std::uintptr_t>(context));
+}
+
+bool Win32Wgl::wglMakeCurrent(Hdc hdc, Hglrc hglrc) {
+  if (::wglMakeCurrent(ToHdc(hdc), ToHglrc(hglrc)) != FALSE) return true;
+  LogLastError("wglMakeCurrent");
+  return false;
+}
+
+bool Win32Wgl::wglDeleteContext(Hglrc hglrc) {
+  if (::wglDeleteContext(ToHglrc(hglrc)) != FALSE) return true;
+  LogLastError("wglDeleteContext");
+  return false;
+}
+
+std::int64_t PerformanceCounter::Frequency() {
+  LARGE_INTEGER frequency{};
+  QueryPerformanceFrequency(&frequency);
+  return frequency.QuadPart;
+}
+
+std::int64_t PerformanceCounter::Count() {
+  LARGE_INTEGER count{};
+  QueryPerformanceCounter(&count);
+  return count.QuadPart;
+}
+
+}  // namespace kalvo

@@ -1,0 +1,30 @@
+// Picture1's drawing surface on Windows: the real WGL calls behind the
+// program's context seam, and the performance counter behind the pacing
+// timer's. The window and its device context belong to the runtime.
+#pragma once
+
+#include "gl/wgl_api.h"
+#include "timing/cls_time_counter.h"
+
+namespace kalvo {
+
+class Win32Wgl final : public WglApi {
+ public:
+  int ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) override;
+  bool SetPixelFormat(Hdc hdc, int format, const PIXELFORMATDESCRIPTOR& pfd) override;
+  Hglrc wglCreateContext(Hdc hdc) override;
+  bool wglMakeCurrent(Hdc hdc, Hglrc hglrc) override;
+  bool wglDeleteContext(Hglrc hglrc) override;
+};
+
+class PerformanceCounter final : public CounterSource {
+ public:
+  std::int64_t Frequency() override;
+  std::int64_t Count() override;
+};
+
+// "kalvo: <what> failed: <the system's own text for GetLastError()>" on
+// standard error.
+void LogLastError(const char* what);
+
+}  // namespace kalvo
