@@ -19,3 +19,4 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 # Everything static, so each program imports only system DLLs: without
 # MinGW's runtime DLLs beside it, a program would not even start.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_CXX_USE_RESPONSE_FILE_FOR_INCLUDES OFF)

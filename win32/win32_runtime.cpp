@@ -288,10 +288,13 @@ void Win32Runtime::RaiseMouseUp(std::int16_t button, WPARAM wparam, LPARAM lpara
 
 LRESULT CALLBACK Win32Runtime::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    // The system hands pointers over as integers.
+    const auto* create =
+        reinterpret_cast<const CREATESTRUCTW*>(lparam);  // NOLINT(performance-no-int-to-ptr)
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* runtime = reinterpret_cast<Win32Runtime*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* runtime = reinterpret_cast<Win32Runtime*>(  // NOLINT(performance-no-int-to-ptr)
+      GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (runtime == nullptr || runtime->form_ == nullptr || runtime->unloaded_ ||
       hwnd != runtime->hwnd_) {
     return DefWindowProcW(hwnd, message, wparam, lparam);
@@ -352,7 +355,8 @@ void Win32Runtime::WaitForInputOrTick(TickTimer& timer, std::int64_t next_tick) 
   MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
-void Win32Runtime::DispatchPendingMessages() {
+// Not const: the messages it dispatches reach this runtime's handlers.
+void Win32Runtime::DispatchPendingMessages() {  // NOLINT(readability-make-member-function-const)
   MSG message;
   while (!unloaded_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
     TranslateMessage(&message);

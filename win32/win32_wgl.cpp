@@ -8,8 +8,15 @@
 namespace kalvo {
 namespace {
 
-HDC ToHdc(Hdc hdc) { return reinterpret_cast<HDC>(static_cast<std::uintptr_t>(hdc)); }
-HGLRC ToHglrc(Hglrc hglrc) { return reinterpret_cast<HGLRC>(static_cast<std::uintptr_t>(hglrc)); }
+// The seam's handles carry the system's as integers.
+HDC ToHdc(Hdc hdc) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
+  return reinterpret_cast<HDC>(static_cast<std::uintptr_t>(hdc));
+}
+HGLRC ToHglrc(Hglrc hglrc) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
+  return reinterpret_cast<HGLRC>(static_cast<std::uintptr_t>(hglrc));
+}
 
 // The system's structure, filled from the request; the size and version are
 // the system's, everything not asked for stays zero.
@@ -33,6 +40,10 @@ HGLRC ToHglrc(Hglrc hglrc) { return reinterpret_cast<HGLRC>(static_cast<std::uin
 
 void LogLastError(const char* what) {
   const DWORD code = GetLastError();
+  if (code == 0) {
+    std::fprintf(stderr, "kalvo: %s failed, giving no reason\n", what);
+    return;
+  }
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -54,6 +65,7 @@ void LogLastError(const char* what) {
 
 int Win32Wgl::ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) {
   const ::PIXELFORMATDESCRIPTOR request = ToSystem(pfd);
+  SetLastError(0);  // not every failure sets one
   const int format = ::ChoosePixelFormat(ToHdc(hdc), &request);
   if (format == 0) LogLastError("ChoosePixelFormat");
   return format;
@@ -61,24 +73,28 @@ int Win32Wgl::ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) {
 
 bool Win32Wgl::SetPixelFormat(Hdc hdc, int format, const PIXELFORMATDESCRIPTOR& pfd) {
   const ::PIXELFORMATDESCRIPTOR request = ToSystem(pfd);
+  SetLastError(0);  // not every failure sets one
   if (::SetPixelFormat(ToHdc(hdc), format, &request) != FALSE) return true;
   LogLastError("SetPixelFormat");
   return false;
 }
 
 Hglrc Win32Wgl::wglCreateContext(Hdc hdc) {
+  SetLastError(0);  // not every failure sets one
   HGLRC context = ::wglCreateContext(ToHdc(hdc));
   if (context == nullptr) LogLastError("wglCreateContext");
   return static_cast<Hglrc>(reinterpret_cast<std::uintptr_t>(context));
 }
 
 bool Win32Wgl::wglMakeCurrent(Hdc hdc, Hglrc hglrc) {
+  SetLastError(0);  // not every failure sets one
   if (::wglMakeCurrent(ToHdc(hdc), ToHglrc(hglrc)) != FALSE) return true;
   LogLastError("wglMakeCurrent");
   return false;
 }
 
 bool Win32Wgl::wglDeleteContext(Hglrc hglrc) {
+  SetLastError(0);  // not every failure sets one
   if (::wglDeleteContext(ToHglrc(hglrc)) != FALSE) return true;
   LogLastError("wglDeleteContext");
   return false;
