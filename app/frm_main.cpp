@@ -69,8 +69,10 @@ void frmMain::DrawFrame() {
   ResetAndAdvance();
   scene_.Clear();
   if (state_.blnViewportDirty) {
-    const std::int32_t width = CLng(runtime_.Picture1().ScaleWidth());
-    const std::int32_t height = CLng(runtime_.Picture1().ScaleHeight());
+    const std::int32_t width =
+        RoundToInt32(runtime_.Picture1().ScaleWidth(), "the picture's width");
+    const std::int32_t height =
+        RoundToInt32(runtime_.Picture1().ScaleHeight(), "the picture's height");
     scene_.SetViewport(width, height);
   }
   state_.blnViewportDirty = false;

@@ -10,7 +10,7 @@
 
 namespace kalvo {
 
-// The buttons as the windowing runtime numbers them.
+// Mouse buttons, as the platform layers hand them to the window.
 inline constexpr std::int16_t kLeftButton = 1;
 inline constexpr std::int16_t kRightButton = 2;
 inline constexpr std::int16_t kMiddleButton = 4;
