@@ -246,7 +246,7 @@ TEST(Frame, ClearsSetsTheViewportAndDrawsFloorAndDieUnderTheCamera) {
     die = die * (t.kind == GlTransform::Kind::kRotate ? testing::Rotation(t.angle, t.x, t.y, t.z)
                                                       : testing::Translation(t.x, t.y, t.z));
   }
-  const Mat4& drawn = Gl().Named("glVertex3f")[4].modelview;
+  const Mat4 drawn = Gl().Named("glVertex3f")[4].modelview;
   for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(drawn.m[i], die.m[i], 1e-5) << i;
 }
 
