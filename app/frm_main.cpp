@@ -14,12 +14,12 @@ constexpr std::int32_t kSpinPeriodFrames = 180;
 }  // namespace
 
 void frmMain::Form_Load() {
-  runtime_.Randomize();
+  runtime_.SeedRandomFromClock();
   state_.blnRolling = false;
   if (!module1_.InitGL(runtime_.Picture1().hDC())) {
     // No context to draw with: no tick may reach DrawFrame while the message is up.
     runtime_.SetTimer1Enabled(false);
-    runtime_.MsgBox(kInitGlFailed, kAppTitle);
+    runtime_.ShowMessage(kInitGlFailed, kAppTitle);
     runtime_.Unload();
     return;
   }

@@ -25,7 +25,7 @@ struct ThrowFlags {
 
 // Left: throw, unless a throw is already out (then nothing, and no draw).
 // Right: ask for a reset. Any other button: nothing.
-void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& rnd);
+void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& random);
 
 // trunc(r × 6) + 1: 1 to 6, each equally likely for r uniform in [0, 1).
 // Held at 6 even for r = 1, which a generator should never give.

@@ -31,7 +31,7 @@ class FakeCounter final : public CounterSource {
 // Hands out the queued values, then 0.5.
 class ScriptedRandom final : public RandomSource {
  public:
-  float Rnd() override {
+  float NextUniform() override {
     ++draws;
     const float r = queue.empty() ? 0.5F : queue.front();
     if (!queue.empty()) queue.pop_front();
@@ -92,11 +92,11 @@ class FakeRuntime final : public FormRuntime {
   void SwapBuffers(Hdc hdc) override {
     log.push_back(hdc == FakePicture::kHdc ? "Swap" : "Swap elsewhere");
   }
-  void MsgBox(std::string_view prompt, std::string_view title) override {
-    log.push_back("MsgBox " + std::string(title) + ": " + std::string(prompt));
+  void ShowMessage(std::string_view prompt, std::string_view title) override {
+    log.push_back("ShowMessage " + std::string(title) + ": " + std::string(prompt));
     Tick();  // a platform may go on ticking while the box is up
   }
-  void Randomize() override { log.emplace_back("Randomize"); }
+  void SeedRandomFromClock() override { log.emplace_back("SeedRandomFromClock"); }
   RandomSource& Random() override { return random; }
   CounterSource& PerformanceCounter() override { return counter; }
 

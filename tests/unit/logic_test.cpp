@@ -153,7 +153,7 @@ TEST(Throw, OutcomeAndSpinCoverTheirRangesToTheEnds) {
   EXPECT_EQ(SpinFor(below_one), 89);
   EXPECT_EQ(SpinFor(1.0F), 89) << "held at 89";
   UniformGenerator generator;
-  for (int i = 0; i < 100'000; ++i) ASSERT_LT(generator.Rnd(), 1.0F);
+  for (int i = 0; i < 100'000; ++i) ASSERT_LT(generator.NextUniform(), 1.0F);
 }
 
 // Chi-square against the 0.1% critical values: 20.52 for 5 degrees of
@@ -165,8 +165,8 @@ TEST(Throw, EachFaceOneTimeInSixAndEveryWholeSpinEvenly) {
   std::array<int, 6> faces{};
   std::array<int, 90> spins{};
   for (int i = 0; i < kThrows; ++i) {
-    ++faces.at(static_cast<std::size_t>(OutcomeFor(generator.Rnd()) - 1));
-    ++spins.at(static_cast<std::size_t>(SpinFor(generator.Rnd())));
+    ++faces.at(static_cast<std::size_t>(OutcomeFor(generator.NextUniform()) - 1));
+    ++spins.at(static_cast<std::size_t>(SpinFor(generator.NextUniform())));
   }
   auto chi_square = [](const auto& counts) {
     const double expected = double(kThrows) / double(counts.size());

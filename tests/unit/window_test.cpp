@@ -29,7 +29,8 @@ TEST(FormLoad, SeedsThenSetsUpTheContextColoursAndProjectionAndTheFirstResizeDra
   Window w;
   w.state().blnRolling = true;
   w.form.Form_Load();
-  EXPECT_EQ(w.runtime.log, testing::CallLog{"Randomize"}) << "seeded, and nothing drawn yet";
+  EXPECT_EQ(w.runtime.log, testing::CallLog{"SeedRandomFromClock"})
+      << "seeded, and nothing drawn yet";
   EXPECT_EQ(w.wgl.log, (testing::CallLog{"Choose", "Set", "Create", "MakeCurrent"}));
   EXPECT_FALSE(w.state().blnRolling);
   EXPECT_EQ(w.state().sngRed, (Colour{1, 0, 0, 1}));
@@ -55,9 +56,9 @@ TEST(FormLoad, FailedSetUpSaysSoAndClosesWithoutDrawing) {
     Window w;
     w.wgl.failing = failing;
     w.form.Form_Load();
-    EXPECT_EQ(
-        w.runtime.log,
-        (testing::CallLog{"Randomize", "MsgBox Kalvo: OpenGLの初期化に失敗しました。", "Unload"}))
+    EXPECT_EQ(w.runtime.log,
+              (testing::CallLog{"SeedRandomFromClock",
+                                "ShowMessage Kalvo: OpenGLの初期化に失敗しました。", "Unload"}))
         << failing << ": a tick during the box must draw nothing";
     EXPECT_TRUE(w.state().blnClosing) << failing;
     EXPECT_FALSE(w.state().blnViewportDirty) << failing;
