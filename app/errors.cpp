@@ -3,10 +3,7 @@
 namespace kalvo {
 
 std::string DescribeError(const std::exception& error) {
-  if (const auto* runtime = dynamic_cast<const RuntimeError*>(&error)) {
-    return "Run-time error '" + std::to_string(runtime->number()) + "':\n\n" + runtime->what();
-  }
-  return error.what();
+  return std::string("Kalvo has to close: ") + error.what() + ".";
 }
 
 }  // namespace kalvo

@@ -1,5 +1,5 @@
-// The run-time errors the program's own arithmetic can raise. An error ends
-// the handler it is raised in and goes back to the runtime, which reports it.
+// The errors the program's own arithmetic can raise. An error ends the
+// handler it is raised in and goes back to the runtime, which reports it.
 #pragma once
 
 #include <optional>
@@ -9,20 +9,14 @@
 
 namespace kalvo {
 
-class RuntimeError : public std::runtime_error {
+// A value that does not fit where the program has to put it; the text names
+// the value.
+class OverflowError : public std::runtime_error {
  public:
-  RuntimeError(int number, const std::string& description)
-      : std::runtime_error(description), number_(number) {}
-  int number() const { return number_; }
-
- private:
-  int number_;
+  using std::runtime_error::runtime_error;
 };
 
-inline RuntimeError OverflowError() { return {6, "Overflow"}; }
-
-// "Run-time error '6':\n\nOverflow", as the user is shown it. Errors that did
-// not come from the program's arithmetic are shown by their own text.
+// What the user is told when an error ends a handler.
 std::string DescribeError(const std::exception& error);
 
 // Runs one event handler for the runtime: what to tell the user if an error

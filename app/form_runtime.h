@@ -41,9 +41,9 @@ class FormRuntime {
   virtual void SwapBuffers(Hdc hdc) = 0;
 
   // A modal message box with an OK button only.
-  virtual void MsgBox(std::string_view prompt, std::string_view title) = 0;
+  virtual void ShowMessage(std::string_view prompt, std::string_view title) = 0;
   // Seeds the generator from the system clock.
-  virtual void Randomize() = 0;
+  virtual void SeedRandomFromClock() = 0;
   virtual RandomSource& Random() = 0;
   virtual CounterSource& PerformanceCounter() = 0;
 };

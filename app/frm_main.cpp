@@ -14,12 +14,12 @@ constexpr std::int32_t kSpinPeriodFrames = 180;
 }  // namespace
 
 void frmMain::Form_Load() {
-  runtime_.Randomize();
+  runtime_.SeedRandomFromClock();
   state_.blnRolling = false;
   if (!module1_.InitGL(runtime_.Picture1().hDC())) {
     // No context to draw with: no tick may reach DrawFrame while the message is up.
     runtime_.SetTimer1Enabled(false);
-    runtime_.MsgBox(kInitGlFailed, kAppTitle);
+    runtime_.ShowMessage(kInitGlFailed, kAppTitle);
     runtime_.Unload();
     return;
   }
@@ -69,8 +69,10 @@ void frmMain::DrawFrame() {
   ResetAndAdvance();
   scene_.Clear();
   if (state_.blnViewportDirty) {
-    const std::int32_t width = CLng(runtime_.Picture1().ScaleWidth());
-    const std::int32_t height = CLng(runtime_.Picture1().ScaleHeight());
+    const std::int32_t width =
+        RoundToInt32(runtime_.Picture1().ScaleWidth(), "the picture's width");
+    const std::int32_t height =
+        RoundToInt32(runtime_.Picture1().ScaleHeight(), "the picture's height");
     scene_.SetViewport(width, height);
   }
   state_.blnViewportDirty = false;

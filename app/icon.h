@@ -12,7 +12,7 @@ namespace kalvo {
 inline constexpr int kIconSizesPx[] = {32, 16};
 
 // size × size pixels, row by row from the top, each 0xAARRGGBB. Only three
-// colours occur: clear, black and yellow, as in a 16-colour icon.
+// colours occur: clear, black and yellow.
 std::vector<std::uint32_t> IconPixels(int size);
 
 // The same drawing as a scalable image.

@@ -26,7 +26,7 @@ class SteadyCounter final : public CounterSource {
 // Always the same value, so every throw lands the same way.
 class FixedRandom final : public RandomSource {
  public:
-  float Rnd() override { return 0.5F; }
+  float NextUniform() override { return 0.5F; }
 };
 
 class BenchRuntime final : public FormRuntime, public PictureBox {
@@ -46,8 +46,8 @@ class BenchRuntime final : public FormRuntime, public PictureBox {
   PictureBox& Picture1() override { return *this; }
   void SetTimer1Enabled(bool /*enabled*/) override {}
   void SwapBuffers(Hdc /*hdc*/) override { swap_(); }
-  void MsgBox(std::string_view /*prompt*/, std::string_view /*title*/) override {}
-  void Randomize() override {}
+  void ShowMessage(std::string_view /*prompt*/, std::string_view /*title*/) override {}
+  void SeedRandomFromClock() override {}
   RandomSource& Random() override { return random_; }
   CounterSource& PerformanceCounter() override { return counter_; }
 

@@ -98,8 +98,8 @@ class SdlRuntime final : public FormRuntime, public PictureBox {
   PictureBox& Picture1() override { return *this; }
   void SetTimer1Enabled(bool enabled) override { timer_enabled_ = enabled; }
   void SwapBuffers(Hdc hdc) override;
-  void MsgBox(std::string_view prompt, std::string_view title) override;
-  void Randomize() override;
+  void ShowMessage(std::string_view prompt, std::string_view title) override;
+  void SeedRandomFromClock() override;
   RandomSource& Random() override { return random_; }
   CounterSource& PerformanceCounter() override { return counter_; }
 
@@ -156,7 +156,7 @@ void SdlRuntime::SwapBuffers(Hdc hdc) {
   if (hdc == kPicture1Hdc && surface_.window() != nullptr) SDL_GL_SwapWindow(surface_.window());
 }
 
-void SdlRuntime::MsgBox(std::string_view prompt, std::string_view title) {
+void SdlRuntime::ShowMessage(std::string_view prompt, std::string_view title) {
   const std::string text(prompt);
   const std::string caption(title);
   // Said on standard error as well, for whoever started Kalvo from a terminal.
@@ -166,7 +166,7 @@ void SdlRuntime::MsgBox(std::string_view prompt, std::string_view title) {
   }
 }
 
-void SdlRuntime::Randomize() {
+void SdlRuntime::SeedRandomFromClock() {
   const auto now = std::chrono::system_clock::now().time_since_epoch().count();
   random_.Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
 }

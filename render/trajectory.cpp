@@ -42,10 +42,9 @@ void AddThrow(double d, DiePlacement& placement) {
 }  // namespace
 
 float IdleSpinAngle(std::int32_t n, std::int32_t degrees_per_frame) {
-  std::int32_t product = 0;
-  if (!__builtin_mul_overflow(n, degrees_per_frame, &product)) return static_cast<float>(product);
   constexpr std::int64_t kFullTurn = 360;
-  return static_cast<float>(static_cast<std::int64_t>(n) * degrees_per_frame % kFullTurn);
+  const std::int64_t turned = static_cast<std::int64_t>(n) * degrees_per_frame % kFullTurn;
+  return static_cast<float>(turned < 0 ? turned + kFullTurn : turned);
 }
 
 DiePlacement DiePlacementFor(double d, std::int32_t n, const tVector& vecAngle) {

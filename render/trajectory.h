@@ -45,9 +45,10 @@ class DiePlacement {
 // since the last reset; vecAngle: the final orientation.
 DiePlacement DiePlacementFor(double d, std::int32_t n, const tVector& vecAngle);
 
-// The idle spin's angle, n × degrees_per_frame. Exact while the product fits
-// in 32 bits; past that only its remainder of a full turn, so the die keeps
-// spinning instead of failing after weeks without a reset.
+// The idle spin's angle after n frames at degrees_per_frame, reduced exactly
+// to [0, 360) in integers. The same turn as the product, but a float holds it
+// to the degree at any n, where the product itself would lose whole degrees
+// after a day of spinning, and run out of 32 bits after weeks.
 float IdleSpinAngle(std::int32_t n, std::int32_t degrees_per_frame);
 
 }  // namespace kalvo

@@ -9,7 +9,7 @@ namespace kalvo {
 class RandomSource {
  public:
   virtual ~RandomSource() = default;
-  virtual float Rnd() = 0;  // the next value, 0 <= r < 1
+  virtual float NextUniform() = 0;  // the next value, 0 <= r < 1
 };
 
 // A Mersenne twister cut down to 24 bits, the float's precision, so every
@@ -18,7 +18,7 @@ class RandomSource {
 class UniformGenerator final : public RandomSource {
  public:
   void Seed(std::uint32_t seed) { engine_.seed(seed); }
-  float Rnd() override {
+  float NextUniform() override {
     constexpr float kUnit = 1.0F / 16777216.0F;  // 2^-24
     return static_cast<float>(engine_() >> 8U) * kUnit;
   }

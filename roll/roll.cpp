@@ -32,14 +32,14 @@ tVector FinalOrientation(std::int16_t outcome, double spin) {
   }
 }
 
-void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& rnd) {
+void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& random) {
   if (Button == kLeftButton) {
     if (flags.blnThrown) return;
     flags.blnRolling = true;
     flags.blnThrown = true;
     // Outcome first, then the spin: two draws per throw.
-    const std::int16_t outcome = OutcomeFor(rnd.Rnd());
-    flags.vecAngle = FinalOrientation(outcome, SpinFor(rnd.Rnd()));
+    const std::int16_t outcome = OutcomeFor(random.NextUniform());
+    flags.vecAngle = FinalOrientation(outcome, SpinFor(random.NextUniform()));
   } else if (Button == kRightButton) {
     flags.blnReset = true;
     flags.blnRolling = false;

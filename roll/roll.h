@@ -10,7 +10,7 @@
 
 namespace kalvo {
 
-// The buttons as the windowing runtime numbers them.
+// Mouse buttons, as the platform layers hand them to the window.
 inline constexpr std::int16_t kLeftButton = 1;
 inline constexpr std::int16_t kRightButton = 2;
 inline constexpr std::int16_t kMiddleButton = 4;
@@ -25,7 +25,7 @@ struct ThrowFlags {
 
 // Left: throw, unless a throw is already out (then nothing, and no draw).
 // Right: ask for a reset. Any other button: nothing.
-void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& rnd);
+void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& random);
 
 // trunc(r × 6) + 1: 1 to 6, each equally likely for r uniform in [0, 1).
 // Held at 6 even for r = 1, which a generator should never give.

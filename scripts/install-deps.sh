@@ -8,11 +8,11 @@ packages=(
   build-essential cmake pkg-config libsdl2-dev libgl-dev libx11-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick python3 libgl1-mesa-dri valgrind
+  xvfb xauth xdotool python3 python3-xlib python3-pil libgl1-mesa-dri
   # the message box draws with the X server's core fonts, the plot with DejaVu
   xfonts-base fonts-dejavu-core
   # packaging
-  desktop-file-utils
+  desktop-file-utils file
   # lint
   clang-format clang-tidy
 )

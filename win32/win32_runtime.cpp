@@ -115,8 +115,8 @@ class Win32Runtime final : public FormRuntime, public PictureBox {
   PictureBox& Picture1() override { return *this; }
   void SetTimer1Enabled(bool enabled) override { timer_enabled_ = enabled; }
   void SwapBuffers(Hdc hdc) override;
-  void MsgBox(std::string_view prompt, std::string_view title) override;
-  void Randomize() override;
+  void ShowMessage(std::string_view prompt, std::string_view title) override;
+  void SeedRandomFromClock() override;
   RandomSource& Random() override { return random_; }
   CounterSource& PerformanceCounter() override { return counter_; }
 
@@ -233,7 +233,7 @@ void Win32Runtime::SwapBuffers(Hdc hdc) {
   if (hdc_ != nullptr && hdc == hDC()) ::SwapBuffers(hdc_);
 }
 
-void Win32Runtime::MsgBox(std::string_view prompt, std::string_view title) {
+void Win32Runtime::ShowMessage(std::string_view prompt, std::string_view title) {
   // Said on standard error as well, for whoever started Kalvo from a terminal.
   std::fprintf(stderr, "kalvo: %s\n", OneLine(std::string(prompt)).c_str());
   // A window never shown must not come up with its box.
@@ -243,7 +243,7 @@ void Win32Runtime::MsgBox(std::string_view prompt, std::string_view title) {
   }
 }
 
-void Win32Runtime::Randomize() {
+void Win32Runtime::SeedRandomFromClock() {
   const auto now = std::chrono::system_clock::now().time_since_epoch().count();
   random_.Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
 }

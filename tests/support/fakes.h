@@ -1,8 +1,9 @@
-// Stand-ins for the platform, the context calls and the scene, so the
-// window's handlers run with no display and no GL. Every call is logged in
-// order, so tests can check sequences as well as effects.
+// The platform, stood in for: a runtime with a fake clock and a scripted
+// generator, context calls that can fail one by one, and a window on them
+// drawing through the real scene into the GL recording.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -11,33 +12,29 @@
 #include "app/form_runtime.h"
 #include "app/frm_main.h"
 #include "gl/module1.h"
-#include "gl/wgl_api.h"
-#include "render/scene.h"
+#include "render/gl_scene.h"
+#include "tests/support/gl_recorder.h"
 
 namespace kalvo::testing {
 
 using CallLog = std::vector<std::string>;
 
-// A counter that ticks only when told: one count per microsecond.
+// One count per microsecond, moved only by the test.
 class FakeCounter final : public CounterSource {
  public:
-  static constexpr std::int64_t kFrequency = 1'000'000;
   std::int64_t Frequency() override { return frequency; }
   std::int64_t Count() override { return count; }
-  void AdvanceMs(double ms) { count += static_cast<std::int64_t>(ms * 1000); }
-
-  std::int64_t frequency = kFrequency;
+  std::int64_t frequency = 1'000'000;
   std::int64_t count = 0;
 };
 
-// Hands out queued values, then 0.5.
+// Hands out the queued values, then 0.5.
 class ScriptedRandom final : public RandomSource {
  public:
-  float Rnd() override {
+  float NextUniform() override {
     ++draws;
-    if (queue.empty()) return 0.5F;
-    const float r = queue.front();
-    queue.pop_front();
+    const float r = queue.empty() ? 0.5F : queue.front();
+    if (!queue.empty()) queue.pop_front();
     return r;
   }
   std::deque<float> queue;
@@ -46,180 +43,107 @@ class ScriptedRandom final : public RandomSource {
 
 class FakeWgl final : public WglApi {
  public:
-  explicit FakeWgl(CallLog& log) : log_(log) {}
-  int ChoosePixelFormat(Hdc, const PIXELFORMATDESCRIPTOR& pfd) override {
-    log_.push_back("ChoosePixelFormat");
-    requested = pfd;
-    return choose_result;
-  }
-  bool SetPixelFormat(Hdc, int, const PIXELFORMATDESCRIPTOR&) override {
-    log_.push_back("SetPixelFormat");
-    return set_result;
-  }
-  Hglrc wglCreateContext(Hdc) override {
-    log_.push_back("wglCreateContext");
-    return create_result;
-  }
-  bool wglMakeCurrent(Hdc hdc, Hglrc hglrc) override {
-    log_.push_back(hglrc == Hglrc::kNone ? "wglMakeCurrent(none)" : "wglMakeCurrent");
-    if (hglrc != Hglrc::kNone) current_dc = hdc;
-    return hglrc == Hglrc::kNone || make_current_result;
+  int ChoosePixelFormat(Hdc, const PIXELFORMATDESCRIPTOR&) override { return Log("Choose", 7); }
+  bool SetPixelFormat(Hdc, int, const PIXELFORMATDESCRIPTOR&) override { return Log("Set", 1); }
+  Hglrc wglCreateContext(Hdc) override { return static_cast<Hglrc>(Log("Create", 0x1234)); }
+  bool wglMakeCurrent(Hdc, Hglrc hglrc) override {
+    return hglrc == Hglrc::kNone ? Log("MakeNoneCurrent", 1) : Log("MakeCurrent", 1);
   }
   bool wglDeleteContext(Hglrc hglrc) override {
-    log_.push_back("wglDeleteContext");
     deleted.push_back(hglrc);
-    return true;
+    return Log("Delete", 1);
   }
-
-  int choose_result = 7;
-  bool set_result = true;
-  Hglrc create_result = Hglrc{0x1234};
-  bool make_current_result = true;
-  PIXELFORMATDESCRIPTOR requested;
-  Hdc current_dc = Hdc::kNone;
+  std::string failing;  // the step that fails
+  CallLog log;
   std::vector<Hglrc> deleted;
 
  private:
-  CallLog& log_;
+  int Log(const char* step, int success) {
+    log.emplace_back(step);
+    return failing == step ? 0 : success;
+  }
 };
 
-class FakeScene final : public Scene {
- public:
-  explicit FakeScene(CallLog& log) : log_(log) {}
-  void SetUpProjection() override { log_.push_back("SetUpProjection"); }
-  void Clear() override { log_.push_back("Clear"); }
-  void SetViewport(std::int32_t width, std::int32_t height) override {
-    log_.push_back("SetViewport(" + std::to_string(width) + "," + std::to_string(height) + ")");
-  }
-  void Draw(const FrameView& view) override {
-    log_.push_back("Draw");
-    frames.push_back(view);
-  }
-  std::vector<FrameView> frames;
-
- private:
-  CallLog& log_;
-};
-
+// The picture's size is what the window last set it to, as a control's is.
 class FakePicture final : public PictureBox {
  public:
-  explicit FakePicture(CallLog& log) : log_(log) {}
   Hdc hDC() override { return kHdc; }
-  float ScaleWidth() override {
-    Log("Picture1.ScaleWidth");
-    return scale_width;
-  }
-  float ScaleHeight() override {
-    Log("Picture1.ScaleHeight");
-    return scale_height;
-  }
-  void SetWidth(float w) override {
-    Log("Picture1.Width");
-    width = w;
-  }
-  void SetHeight(float h) override {
-    Log("Picture1.Height");
-    height = h;
-  }
-
+  float ScaleWidth() override { return width; }
+  float ScaleHeight() override { return height; }
+  void SetWidth(float w) override { width = w; }
+  void SetHeight(float h) override { height = h; }
   static constexpr Hdc kHdc{42};
-  bool quiet = false;  // log nothing, allocate nothing
-  float scale_width = 238;
-  float scale_height = 189;
-  float width = 0;
-  float height = 0;
-
- private:
-  void Log(const char* call) {
-    if (!quiet) log_.emplace_back(call);
-  }
-  CallLog& log_;
+  float width = 236;  // a little inside the client area until fitted
+  float height = 188;
 };
 
 class FakeRuntime final : public FormRuntime {
  public:
-  explicit FakeRuntime(CallLog& log) : picture(log), log_(log) {}
-
-  WindowState GetWindowState() override { return window_state; }
+  WindowState GetWindowState() override { return state; }
   float ScaleWidth() override { return client_width; }
   float ScaleHeight() override { return client_height; }
   void Unload() override {
-    Log("Unload");
-    if (unloaded) return;
+    log.emplace_back("Unload");
+    if (!unloaded && form != nullptr) form->Form_Unload();
     unloaded = true;
-    if (form != nullptr) form->Form_Unload();
   }
   PictureBox& Picture1() override { return picture; }
-  void SetTimer1Enabled(bool enabled) override {
-    timer_enabled = enabled;
-    Log(enabled ? "Timer1.Enabled=True" : "Timer1.Enabled=False");
-  }
+  void SetTimer1Enabled(bool enabled) override { timer_enabled = enabled; }
   void SwapBuffers(Hdc hdc) override {
-    Log("SwapBuffers");
-    swapped_dc = hdc;
+    log.push_back(hdc == FakePicture::kHdc ? "Swap" : "Swap elsewhere");
   }
-  void MsgBox(std::string_view prompt, std::string_view title) override {
-    Log("MsgBox");
-    message = prompt;
-    message_title = title;
-    // A platform may go on delivering ticks while the box is open.
-    Tick();
+  void ShowMessage(std::string_view prompt, std::string_view title) override {
+    log.push_back("ShowMessage " + std::string(title) + ": " + std::string(prompt));
+    Tick();  // a platform may go on ticking while the box is up
   }
-  void Randomize() override { Log("Randomize"); }
+  void SeedRandomFromClock() override { log.emplace_back("SeedRandomFromClock"); }
   RandomSource& Random() override { return random; }
   CounterSource& PerformanceCounter() override { return counter; }
 
-  // Raises a tick as the runtime does: only while the timer is on.
+  // A tick, as the runtime raises it: only while the timer is on.
   void Tick() {
     if (form != nullptr && timer_enabled && !unloaded) form->Timer1_Timer();
   }
+  int Swaps() const { return static_cast<int>(std::count(log.begin(), log.end(), "Swap")); }
 
-  frmMain* form = nullptr;  // raised on for Unload and ticks
-  bool quiet = false;       // log nothing, allocate nothing
+  frmMain* form = nullptr;
   FakePicture picture;
-  WindowState window_state = WindowState::kNormal;
+  WindowState state = WindowState::kNormal;
   float client_width = 238;
   float client_height = 189;
   bool timer_enabled = true;
   bool unloaded = false;
-  Hdc swapped_dc = Hdc::kNone;
-  std::string message;
-  std::string message_title;
+  CallLog log;
   ScriptedRandom random;
   FakeCounter counter;
-
- private:
-  void Log(const char* call) {
-    if (!quiet) log_.emplace_back(call);
-  }
-  CallLog& log_;
 };
 
-// A window on fakes, loaded and ready unless told otherwise.
-struct FakeWindow {
-  CallLog log;
-  FakeWgl wgl{log};
+// frmMain on the fakes, drawing into the GL recording.
+struct Window {
+  FakeWgl wgl;
   Module1 module1{wgl};
-  FakeScene scene{log};
-  FakeRuntime runtime{log};
+  GlScene scene;
+  FakeRuntime runtime;
   frmMain form{runtime, module1, scene};
 
-  FakeWindow() { runtime.form = &form; }
+  Window() {
+    runtime.form = &form;
+    Gl().Clear();
+  }
   FrameState& state() { return form.MutableState(); }
-  // Load, then the first resize that showing the window raises.
+  // Load, then the resize that showing the window raises: the first frame.
   void Start() {
     form.Form_Load();
     form.Form_Resize();
   }
-  // Ticks until `frames` frames have been drawn, 5 ms apart as Timer1 fires.
+  // 5 ms ticks until `frames` more frames have been drawn (or give up).
   void RunFrames(int frames) {
-    const std::size_t target = scene.frames.size() + static_cast<std::size_t>(frames);
-    for (int tick = 0; tick < 8 * frames + 8 && scene.frames.size() < target; ++tick) {
-      runtime.counter.AdvanceMs(5);
+    const int target = runtime.Swaps() + frames;
+    for (int tick = 0; tick < 8 * frames + 8 && runtime.Swaps() < target; ++tick) {
+      runtime.counter.count += 5000;
       runtime.Tick();
     }
   }
-  const FrameView& last_frame() const { return scene.frames.back(); }
 };
 
 }  // namespace kalvo::testing

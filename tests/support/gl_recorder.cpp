@@ -2,256 +2,146 @@
 
 #include <GL/gl.h>
 
-#ifndef GLAPIENTRY  // Mesa's name; Windows' header has only APIENTRY
-#define GLAPIENTRY APIENTRY
-#endif
-
-#include <algorithm>
-#include <stdexcept>
+#include <cmath>
+#include <initializer_list>
+#include <numbers>
 
 namespace kalvo::testing {
-namespace {
 
-// OpenGL 1.1 promises at least this many modelview entries, and 2 projection.
-constexpr std::size_t kMaxModelviewDepth = 32;
-constexpr std::size_t kMaxProjectionDepth = 2;
-// Far more than any test draws: a frame is about 1,900 calls.
-constexpr std::size_t kMaxCalls = 2'000'000;
-
-std::size_t End(std::size_t to, std::size_t size) { return std::min(to, size); }
-
-}  // namespace
-
-GlRecorder& GlRecorder::Get() {
-  static GlRecorder recorder;
-  return recorder;
-}
-
-GlRecorder::GlRecorder() { Reset(); }
-
-void GlRecorder::Reset() {
-  calls_.clear();
-  problems_.clear();
-  for (auto& stack : stacks_) stack.assign(1, Mat4::Identity());
-  current_ = 0;
-  in_primitive_ = false;
-}
-
-void GlRecorder::Mark(std::string_view name, std::initializer_list<double> args) {
-  Record(name, args);
-}
-
-void GlRecorder::Record(std::string_view name, std::initializer_list<double> args) {
-  // A loop that never ends would otherwise record until memory runs out.
-  if (calls_.size() >= kMaxCalls) {
-    throw std::length_error("more than " + std::to_string(kMaxCalls) + " GL calls recorded");
+Mat4 Mat4::operator*(const Mat4& o) const {
+  Mat4 r;
+  for (int row = 0; row < 4; ++row) {
+    for (int col = 0; col < 4; ++col) {
+      double sum = 0;
+      for (int k = 0; k < 4; ++k) sum += at(row, k) * o.at(k, col);
+      r.at(row, col) = sum;
+    }
   }
-  calls_.push_back(GlCall{std::string(name), std::vector<double>(args), stacks_[0].back()});
+  return r;
 }
 
-void GlRecorder::RequireOutsidePrimitive(std::string_view name) {
-  if (in_primitive_) problems_.push_back(std::string(name) + " between glBegin and glEnd");
+Vec3 Mat4::Point(const Vec3& v) const {
+  auto row = [&](int r) { return at(r, 0) * v.x + at(r, 1) * v.y + at(r, 2) * v.z + at(r, 3); };
+  return {row(0), row(1), row(2)};
 }
 
-void GlRecorder::Multiply(const Mat4& m) { current().back() = current().back() * m; }
-
-void GlRecorder::Push() {
-  const std::size_t limit = current_ == 0 ? kMaxModelviewDepth : kMaxProjectionDepth;
-  if (current().size() >= limit) {
-    problems_.push_back("glPushMatrix overflows the stack");
-    return;
-  }
-  current().push_back(current().back());
+Mat4 Translation(double x, double y, double z) {
+  Mat4 r;
+  r.at(0, 3) = x;
+  r.at(1, 3) = y;
+  r.at(2, 3) = z;
+  return r;
 }
 
-void GlRecorder::Pop() {
-  if (current().size() <= 1) {
-    problems_.push_back("glPopMatrix underflows the stack");
-    return;
-  }
-  current().pop_back();
+Mat4 Rotation(double degrees, double x, double y, double z) {
+  const double length = std::sqrt(x * x + y * y + z * z);
+  x /= length;
+  y /= length;
+  z /= length;
+  const double c = std::cos(degrees * std::numbers::pi / 180);
+  const double s = std::sin(degrees * std::numbers::pi / 180);
+  Mat4 r;
+  r.at(0, 0) = x * x * (1 - c) + c;
+  r.at(0, 1) = x * y * (1 - c) - z * s;
+  r.at(0, 2) = x * z * (1 - c) + y * s;
+  r.at(1, 0) = y * x * (1 - c) + z * s;
+  r.at(1, 1) = y * y * (1 - c) + c;
+  r.at(1, 2) = y * z * (1 - c) - x * s;
+  r.at(2, 0) = z * x * (1 - c) - y * s;
+  r.at(2, 1) = z * y * (1 - c) + x * s;
+  r.at(2, 2) = z * z * (1 - c) + c;
+  return r;
 }
 
-void GlRecorder::LoadIdentity() { current().back() = Mat4::Identity(); }
-
-void GlRecorder::SelectMatrix(unsigned mode) {
-  if (mode == GL_MODELVIEW) {
-    current_ = 0;
-  } else if (mode == GL_PROJECTION) {
-    current_ = 1;
-  } else {
-    problems_.push_back("glMatrixMode with an unexpected mode " + std::to_string(mode));
-  }
-}
-
-void GlRecorder::BeginPrimitive() {
-  RequireOutsidePrimitive("glBegin");
-  in_primitive_ = true;
-}
-
-void GlRecorder::EndPrimitive() {
-  if (!in_primitive_) problems_.push_back("glEnd without glBegin");
-  in_primitive_ = false;
-}
-
-std::size_t GlRecorder::Count(std::string_view name, std::size_t from, std::size_t to) const {
-  return IndicesOf(name, from, to).size();
-}
-
-std::vector<std::size_t> GlRecorder::IndicesOf(std::string_view name, std::size_t from,
-                                               std::size_t to) const {
-  std::vector<std::size_t> found;
-  for (std::size_t i = from; i < End(to, calls_.size()); ++i) {
-    if (calls_[i].name == name) found.push_back(i);
+std::vector<GlCall> GlRecording::Named(const std::string& name) const {
+  std::vector<GlCall> found;
+  for (const GlCall& call : calls) {
+    if (call.name == name) found.push_back(call);
   }
   return found;
 }
 
-std::optional<std::size_t> GlRecorder::Find(std::string_view name, std::size_t from) const {
-  for (std::size_t i = from; i < calls_.size(); ++i) {
-    if (calls_[i].name == name) return i;
-  }
-  return std::nullopt;
-}
-
-std::span<const GlCall> GlRecorder::Slice(std::size_t from, std::size_t to) const {
-  to = End(to, calls_.size());
-  from = std::min(from, to);
-  return std::span<const GlCall>(calls_).subspan(from, to - from);
-}
-
-std::vector<std::string> GlRecorder::Names(std::size_t from, std::size_t to) const {
-  std::vector<std::string> names;
-  for (const GlCall& call : Slice(from, to)) names.push_back(call.name);
-  return names;
-}
-
-Vec3 GlRecorder::EyePosition(std::size_t i) const {
-  const GlCall& call = calls_.at(i);
-  return call.modelview.Point({call.d(0), call.d(1), call.d(2)});
+GlRecording& Gl() {
+  static GlRecording recording;
+  return recording;
 }
 
 }  // namespace kalvo::testing
 
-// The entry points, with the signatures of <GL/gl.h>. Matrix calls change
-// the matrix before they are recorded, so each call carries the modelview
-// as it stands after it.
+namespace {
+
 using kalvo::testing::Gl;
 using kalvo::testing::Mat4;
 
+void Record(const char* name, std::initializer_list<double> args) {
+  Gl().calls.push_back({name, args, Gl().modelview.back()});
+}
+
+void Multiply(const Mat4& m) {
+  Mat4& current = Gl().projection_current ? Gl().projection : Gl().modelview.back();
+  current = current * m;
+}
+
+}  // namespace
+
 extern "C" {
 
-void GLAPIENTRY glBegin(GLenum mode) {
-  Gl().BeginPrimitive();
-  Gl().Record("glBegin", {static_cast<double>(mode)});
+void glMatrixMode(GLenum mode) {
+  Record("glMatrixMode", {double(mode)});
+  Gl().projection_current = mode == GL_PROJECTION;
 }
-
-void GLAPIENTRY glEnd() {
-  Gl().EndPrimitive();
-  Gl().Record("glEnd", {});
+void glLoadIdentity() {
+  Record("glLoadIdentity", {});
+  (Gl().projection_current ? Gl().projection : Gl().modelview.back()) = Mat4{};
 }
-
-void GLAPIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-  Gl().Record("glVertex3f", {x, y, z});
+void glFrustum(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
+  Record("glFrustum", {l, r, b, t, n, f});
+  Mat4 m;
+  m.at(0, 0) = 2 * n / (r - l);
+  m.at(0, 2) = (r + l) / (r - l);
+  m.at(1, 1) = 2 * n / (t - b);
+  m.at(1, 2) = (t + b) / (t - b);
+  m.at(2, 2) = -(f + n) / (f - n);
+  m.at(2, 3) = -2 * f * n / (f - n);
+  m.at(3, 2) = -1;
+  m.at(3, 3) = 0;
+  Multiply(m);
 }
-
-void GLAPIENTRY glNormal3f(GLfloat nx, GLfloat ny, GLfloat nz) {
-  Gl().Record("glNormal3f", {nx, ny, nz});
+void glEnable(GLenum cap) {
+  Record("glEnable", {double(cap)});
+  Gl().enabled.push_back(cap);
 }
-
-void GLAPIENTRY glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
-  Gl().Record("glColor3f", {red, green, blue});
+void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) {
+  Record("glClearColor", {r, g, b, a});
 }
-
-void GLAPIENTRY glColor3fv(const GLfloat* v) { Gl().Record("glColor3fv", {v[0], v[1], v[2]}); }
-
-void GLAPIENTRY glMaterialfv(GLenum face, GLenum pname, const GLfloat* params) {
-  // GL_SPECULAR and the other colour parameters take four values.
-  Gl().Record("glMaterialfv", {static_cast<double>(face), static_cast<double>(pname), params[0],
-                               params[1], params[2], params[3]});
+void glClear(GLbitfield mask) { Record("glClear", {double(mask)}); }
+void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
+  Record("glViewport", {double(x), double(y), double(w), double(h)});
 }
-
-void GLAPIENTRY glPushMatrix() {
-  Gl().RequireOutsidePrimitive("glPushMatrix");
-  Gl().Push();
-  Gl().Record("glPushMatrix", {});
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
+  Record("glTranslatef", {x, y, z});
+  Multiply(kalvo::testing::Translation(x, y, z));
 }
-
-void GLAPIENTRY glPopMatrix() {
-  Gl().RequireOutsidePrimitive("glPopMatrix");
-  Gl().Pop();
-  Gl().Record("glPopMatrix", {});
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+  Record("glRotatef", {angle, x, y, z});
+  Multiply(kalvo::testing::Rotation(angle, x, y, z));
 }
-
-void GLAPIENTRY glLoadIdentity() {
-  Gl().RequireOutsidePrimitive("glLoadIdentity");
-  Gl().LoadIdentity();
-  Gl().Record("glLoadIdentity", {});
+void glPushMatrix() {
+  Record("glPushMatrix", {});
+  Gl().modelview.push_back(Gl().modelview.back());
 }
-
-void GLAPIENTRY glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
-  Gl().RequireOutsidePrimitive("glTranslatef");
-  Gl().Multiply(Mat4::Translation(x, y, z));
-  Gl().Record("glTranslatef", {x, y, z});
+void glPopMatrix() {
+  Record("glPopMatrix", {});
+  if (Gl().modelview.size() > 1) Gl().modelview.pop_back();
 }
-
-void GLAPIENTRY glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
-  Gl().RequireOutsidePrimitive("glRotatef");
-  Gl().Multiply(Mat4::Rotation(angle, x, y, z));
-  Gl().Record("glRotatef", {angle, x, y, z});
-}
-
-void GLAPIENTRY glMatrixMode(GLenum mode) {
-  Gl().RequireOutsidePrimitive("glMatrixMode");
-  Gl().SelectMatrix(mode);
-  Gl().Record("glMatrixMode", {static_cast<double>(mode)});
-}
-
-void GLAPIENTRY glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top,
-                          GLdouble near_val, GLdouble far_val) {
-  Gl().RequireOutsidePrimitive("glFrustum");
-  Gl().Multiply(Mat4::Frustum(left, right, bottom, top, near_val, far_val));
-  Gl().Record("glFrustum", {left, right, bottom, top, near_val, far_val});
-}
-
-void GLAPIENTRY glEnable(GLenum cap) {
-  Gl().RequireOutsidePrimitive("glEnable");
-  Gl().Record("glEnable", {static_cast<double>(cap)});
-}
-
-void GLAPIENTRY glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha) {
-  Gl().RequireOutsidePrimitive("glClearColor");
-  Gl().Record("glClearColor", {red, green, blue, alpha});
-}
-
-void GLAPIENTRY glClear(GLbitfield mask) {
-  Gl().RequireOutsidePrimitive("glClear");
-  Gl().Record("glClear", {static_cast<double>(mask)});
-}
-
-void GLAPIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
-  Gl().RequireOutsidePrimitive("glViewport");
-  Gl().Record("glViewport", {static_cast<double>(x), static_cast<double>(y),
-                             static_cast<double>(width), static_cast<double>(height)});
-}
-
-// Read-back, for pictures: recorded, and the pixels left as they were.
-void GLAPIENTRY glReadBuffer(GLenum mode) {
-  Gl().RequireOutsidePrimitive("glReadBuffer");
-  Gl().Record("glReadBuffer", {static_cast<double>(mode)});
-}
-
-void GLAPIENTRY glPixelStorei(GLenum pname, GLint param) {
-  Gl().RequireOutsidePrimitive("glPixelStorei");
-  Gl().Record("glPixelStorei", {static_cast<double>(pname), static_cast<double>(param)});
-}
-
-void GLAPIENTRY glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format,
-                             GLenum type, GLvoid* /*pixels*/) {
-  Gl().RequireOutsidePrimitive("glReadPixels");
-  Gl().Record("glReadPixels", {static_cast<double>(x), static_cast<double>(y),
-                               static_cast<double>(width), static_cast<double>(height),
-                               static_cast<double>(format), static_cast<double>(type)});
+void glBegin(GLenum mode) { Record("glBegin", {double(mode)}); }
+void glEnd() { Record("glEnd", {}); }
+void glColor3f(GLfloat r, GLfloat g, GLfloat b) { Record("glColor3f", {r, g, b}); }
+void glColor3fv(const GLfloat* v) { Record("glColor3fv", {v[0], v[1], v[2]}); }
+void glNormal3f(GLfloat x, GLfloat y, GLfloat z) { Record("glNormal3f", {x, y, z}); }
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { Record("glVertex3f", {x, y, z}); }
+void glMaterialfv(GLenum face, GLenum name, const GLfloat* v) {
+  Record("glMaterialfv", {double(face), double(name), v[0], v[1], v[2], v[3]});
 }
 
 }  // extern "C"

@@ -1,0 +1,47 @@
+"""Kalvo cannot run: no display, no OpenGL, or an error that ends a handler.
+Each is said, on screen where there is one and on standard error, and the
+program ends with status 1."""
+
+import os
+import unittest
+
+from harness import APP_TITLE, MAIN_CAPTION, Screen, main, wait_until
+
+
+class FailureTest(unittest.TestCase):
+    def answer_box_and_end(self, screen, program, said):
+        box = screen.wait_window(APP_TITLE)
+        self.assertIsNotNone(box, "expected a box titled %r; got none (%s)"
+                             % (APP_TITLE, program.output()))
+        self.assertIn(said, program.output())
+        self.assertEqual(program.wait(0.5), None, "expected Kalvo to wait for the box's answer")
+        screen.key(box, "Return")
+        self.assertEqual(program.wait(5), 1, program.output())
+
+    def test_no_display(self):
+        screen = Screen()
+        self.addCleanup(screen.close)
+        program = screen.start("no-display", env={"DISPLAY": ""})
+        self.assertEqual(program.wait(10), 1)
+        self.assertIn("no display to show the window on", program.output())
+
+    def test_no_opengl_says_so_before_any_window_is_shown(self):
+        screen = Screen("-extension", "GLX")
+        self.addCleanup(screen.close)
+        program = screen.start("no-glx")
+        seen = wait_until(lambda: screen.windows(MAIN_CAPTION) or not program.running(), 2)
+        self.assertFalse(seen, "expected no main window, and Kalvo waiting for an answer")
+        screen.shot(screen.wait_window(APP_TITLE), "no-glx-box")
+        self.answer_box_and_end(screen, program, "OpenGLの初期化に失敗しました。")
+
+    def test_an_error_that_ends_a_handler_is_reported(self):
+        screen = Screen()
+        self.addCleanup(screen.close)
+        preload = " ".join(filter(None, [os.environ.get("LD_PRELOAD"),
+                                         os.environ["KALVO_HUGE_WINDOW"]]))
+        program = screen.start("huge-window", env={"LD_PRELOAD": preload})
+        self.answer_box_and_end(screen, program, "the picture's width, 2147483648, does not fit")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,201 @@
+// The parts of the program that stand alone: conversions, the pacing timer,
+// the context's set-up steps, the throw's chance, and the icon.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "app/checked.h"
+#include "app/errors.h"
+#include "app/icon.h"
+#include "gl/module1.h"
+#include "roll/roll.h"
+#include "tests/support/fakes.h"
+#include "timing/cls_time_counter.h"
+
+namespace kalvo {
+namespace {
+
+using testing::FakeCounter;
+using testing::FakeWgl;
+
+TEST(RoundToInt32, RoundsHalvesToEvenAndRefusesWhatDoesNotFit) {
+  const std::array<std::pair<double, std::int32_t>, 7> rounded = {{{2.5, 2},
+                                                                   {3.5, 4},
+                                                                   {-2.5, -2},
+                                                                   {2.5000001, 3},
+                                                                   {2147483647.4, 2147483647},
+                                                                   {-2147483648.0, -2147483647 - 1},
+                                                                   {0.49999999, 0}}};
+  for (const auto& [value, want] : rounded) EXPECT_EQ(RoundToInt32(value, "x"), want) << value;
+  for (double bad : {2147483647.5, -2147483648.6, std::nan(""), 1e300}) {
+    EXPECT_THROW(RoundToInt32(bad, "x"), OverflowError) << bad;
+  }
+  const auto said = RunHandler([] { RoundToInt32(3e9, "the picture's width"); });
+  EXPECT_EQ(said,
+            "Kalvo has to close: the picture's width, 3000000000, does not fit in a 32-bit "
+            "integer.");
+  EXPECT_EQ(RunHandler([] {}), std::nullopt);
+}
+
+TEST(CountsToMilliseconds, RoundsHalfToEvenAndStaysExactPast64BitProducts) {
+  EXPECT_EQ(CountsToMilliseconds(5, 2000), 2);  // 2.5
+  EXPECT_EQ(CountsToMilliseconds(7, 2000), 4);  // 3.5
+  EXPECT_EQ(CountsToMilliseconds(1'000'501, 1'000'000), 1001);
+  EXPECT_EQ(CountsToMilliseconds(-5, 2000), -2);
+  // A nanosecond counter after 200 days: count × 1000 is past 2^63.
+  constexpr std::int64_t kDayMs = 86'400'000;
+  EXPECT_EQ(CountsToMilliseconds(200 * kDayMs * 1'000'000 + 1'500'000, 1'000'000'000),
+            200 * kDayMs + 2);
+}
+
+// Steps of the counter in microseconds and what isInterval(interval) answers.
+TEST(ClsTimeCounter, AnswersTrueAtMostOncePerIntervalFromTheLastTrue) {
+  struct Step {
+    std::int64_t advance_us;
+    std::int32_t interval;
+    bool want;
+  };
+  const Step script[] = {
+      {500'000, 20, false},                      // the first call only sets the mark, at m
+      {19'000, 20, false},  {1'000, 20, true},   // m + 20
+      {0, 20, false},       {27'000, 20, true},  // late, at m + 47: the mark moves there
+      {19'000, 20, false},  {1'000, 20, true},   // m + 67, not m + 60
+      {19'500, 20, false},  {1'000, 20, true},   // m + 86.5 is 86, even; m + 87.5 is 88
+      {20'100, 20, true},                        // m + 107.6 is 108, not 107
+      {0, 0, true},         {0, -5, true},       // no interval at all
+  };
+  FakeCounter counter;
+  counter.count = 123'456'789;  // wherever the machine's counter happens to be
+  clsTimeCounter timer(counter);
+  for (std::size_t step = 0; step < std::size(script); ++step) {
+    counter.count += script[step].advance_us;
+    EXPECT_EQ(timer.isInterval(script[step].interval), script[step].want) << "step " << step;
+  }
+}
+
+TEST(ClsTimeCounter, GetIntervalSharesTheMarkAndAMarkAtZeroIsAMark) {
+  FakeCounter counter;
+  clsTimeCounter timer(counter);
+  EXPECT_EQ(timer.getInterval(), 0) << "no mark yet";  // sets it at time 0
+  counter.count += 12'000;
+  EXPECT_EQ(timer.getInterval(), 12);
+  counter.count += 20'000;
+  EXPECT_TRUE(timer.isInterval(20));
+  counter.count += 3'000;
+  EXPECT_EQ(timer.getInterval(), 3) << "measured from the mark isInterval set";
+  counter.frequency = 0;
+  EXPECT_THROW(clsTimeCounter{counter}, std::runtime_error) << "no usable counter";
+}
+
+TEST(ClsTimeCounter, PacesAtAnyUptime) {
+  for (const std::int64_t start_ms : {0LL, (1LL << 31) - 30, 400 * 86'400'000LL}) {
+    FakeCounter counter;
+    counter.frequency = 1'000'000'000;
+    counter.count = start_ms * 1'000'000;
+    clsTimeCounter timer(counter);
+    int answers = 0;
+    for (int tick = 0; tick < 40; ++tick) {
+      counter.count += 5'000'000;
+      answers += timer.isInterval(20) ? 1 : 0;
+    }
+    EXPECT_EQ(answers, 9) << "from " << start_ms << " ms: every fourth 5 ms tick after the first";
+  }
+}
+
+TEST(Module1, AsksForDoubleBufferedRgbaWith32ColourAnd16DepthBits) {
+  const PIXELFORMATDESCRIPTOR pfd = RequestedPixelFormat();
+  EXPECT_EQ(pfd.dwFlags, 0x25U);
+  EXPECT_EQ(pfd.iPixelType, PFD_TYPE_RGBA);
+  EXPECT_EQ(pfd.cColorBits, 32);
+  EXPECT_EQ(pfd.cDepthBits, 16);
+  EXPECT_EQ(pfd.cAlphaBits + pfd.cAccumBits + pfd.cStencilBits + pfd.cAuxBuffers, 0);
+}
+
+TEST(Module1, EachFailingStepStopsSetUpAndLeavesNothingBehind) {
+  const std::pair<const char*, testing::CallLog> cases[] = {
+      {"", {"Choose", "Set", "Create", "MakeCurrent"}},
+      {"Choose", {"Choose"}},
+      {"Set", {"Choose", "Set"}},
+      {"Create", {"Choose", "Set", "Create"}},
+      // A context that cannot be made current is no use: deleted, and a failure.
+      {"MakeCurrent", {"Choose", "Set", "Create", "MakeCurrent", "Delete"}},
+  };
+  for (const auto& [failing, calls] : cases) {
+    FakeWgl wgl;
+    wgl.failing = failing;
+    {
+      Module1 module1(wgl);
+      EXPECT_EQ(module1.InitGL(Hdc{42}), *failing == '\0') << failing;
+      EXPECT_EQ(wgl.log, calls) << failing;
+      module1.ReleaseGL();
+      module1.ReleaseGL();  // and once more as the module goes
+    }
+    const std::size_t made = *failing == '\0' ? 1 : 0;
+    EXPECT_EQ(wgl.deleted.size(), failing == std::string("MakeCurrent") ? 1 : made) << failing;
+    if (made == 1) {
+      EXPECT_EQ(wgl.log.back(), "Delete");
+      EXPECT_EQ(wgl.log[wgl.log.size() - 2], "MakeNoneCurrent") << "released before deleted";
+    }
+  }
+}
+
+TEST(Throw, OutcomeAndSpinCoverTheirRangesToTheEnds) {
+  const float below_one = std::nextafter(1.0F, 0.0F);
+  EXPECT_EQ(OutcomeFor(0.0F), 1);
+  EXPECT_EQ(OutcomeFor(1.0F / 6), 2);
+  EXPECT_EQ(OutcomeFor(below_one), 6);
+  EXPECT_EQ(OutcomeFor(1.0F), 6) << "held at 6";
+  EXPECT_EQ(SpinFor(0.0F), 0);
+  EXPECT_EQ(SpinFor(0.5F), 45);
+  EXPECT_EQ(SpinFor(below_one), 89);
+  EXPECT_EQ(SpinFor(1.0F), 89) << "held at 89";
+  UniformGenerator generator;
+  for (int i = 0; i < 100'000; ++i) ASSERT_LT(generator.NextUniform(), 1.0F);
+}
+
+// Chi-square against the 0.1% critical values: 20.52 for 5 degrees of
+// freedom, 136.0 for 89. The generator's seed is fixed, so this is no gamble.
+TEST(Throw, EachFaceOneTimeInSixAndEveryWholeSpinEvenly) {
+  UniformGenerator generator;
+  generator.Seed(20261207);
+  constexpr int kThrows = 600'000;
+  std::array<int, 6> faces{};
+  std::array<int, 90> spins{};
+  for (int i = 0; i < kThrows; ++i) {
+    ++faces.at(static_cast<std::size_t>(OutcomeFor(generator.NextUniform()) - 1));
+    ++spins.at(static_cast<std::size_t>(SpinFor(generator.NextUniform())));
+  }
+  auto chi_square = [](const auto& counts) {
+    const double expected = double(kThrows) / double(counts.size());
+    double sum = 0;
+    for (int n : counts) sum += (n - expected) * (n - expected) / expected;
+    return sum;
+  };
+  EXPECT_LT(chi_square(faces), 20.52);
+  EXPECT_LT(chi_square(spins), 136.0);
+}
+
+TEST(Icon, BlackDiscWithAWedgeAtTheTopAndTwoAtTheBottom) {
+  struct Probe {
+    double x, y;  // fractions of the size, from the top left
+    std::uint32_t want;
+  };
+  const Probe probes[] = {{0.02, 0.02, 0},         {0.5, 0.25, 0xFFFFFF00},
+                          {0.3, 0.68, 0xFFFFFF00}, {0.7, 0.68, 0xFFFFFF00},
+                          {0.5, 0.8, 0xFF000000},  {0.25, 0.35, 0xFF000000}};
+  for (int size : kIconSizesPx) {
+    const auto pixels = IconPixels(size);
+    ASSERT_EQ(pixels.size(), static_cast<std::size_t>(size * size));
+    for (const Probe& p : probes) {
+      const auto at = static_cast<std::size_t>(int(p.y * size) * size + int(p.x * size));
+      EXPECT_EQ(pixels[at], p.want) << size << " px at (" << p.x << ", " << p.y << ")";
+    }
+  }
+  EXPECT_NE(IconSvg().find("#ffff00"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalvo

@@ -1,0 +1,92 @@
+"""kalvo.exe under Wine, on its own Xvfb, seen as a user would: the window,
+its icons and frames, a throw that comes to rest, a reset, Escape, and the
+message box where there is no OpenGL."""
+
+import collections
+import os
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "display"))
+from harness import APP_TITLE, ARGS, MAIN_CAPTION, Screen, main, wait_until  # noqa: E402
+
+WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
+
+
+class WineTest(unittest.TestCase):
+    def start(self, *server_args):
+        self.screen = Screen(*server_args)
+        self.addCleanup(self.screen.close)
+        return self.screen.start("kalvo" + "".join(server_args), [WINE_RUN, ARGS.program])
+
+    def changing(self, window):
+        first = self.screen.shot(window).tobytes()
+        time.sleep(0.15)
+        return self.screen.shot(window).tobytes() != first
+
+    def still(self, window):
+        first = self.screen.shot(window).tobytes()
+        time.sleep(0.5)
+        return self.screen.shot(window).tobytes() == first
+
+    def test_window_icons_throw_reset_and_escape(self):
+        program = self.start()
+        window = self.screen.wait_window(MAIN_CAPTION, 30)
+        self.assertIsNotNone(window, "expected a window %r; got none (%s)"
+                             % (MAIN_CAPTION, program.output()))
+        self.assertEqual(self.screen.size(window), (238, 189))
+        icon = window.get_full_property(self.screen.x.intern_atom("_NET_WM_ICON"), 0).value
+        sizes, i = [], 0
+        while i < len(icon):
+            pixels = set(icon[i + 2:i + 2 + icon[i] * icon[i + 1]])
+            self.assertTrue({0xFF000000, 0xFFFFFF00} <= pixels and any(p >> 24 == 0 for p in pixels),
+                            "expected an icon of black, yellow and clear pixels; got %s"
+                            % sorted(pixels)[:8])
+            sizes.append((icon[i], icon[i + 1]))
+            i += 2 + icon[i] * icon[i + 1]
+        self.assertEqual(sorted(sizes), [(16, 16), (32, 32)])
+        self.assertTrue(all(self.changing(window) for _ in range(3)),
+                        "expected the spinning die to change every 150 ms")
+
+        self.screen.click(window, 1)
+        clicked = time.monotonic()
+        self.assertTrue(wait_until(lambda: self.still(window), 10, 0),
+                        "expected the die to come to rest within 10 s of a left release")
+        self.assertGreater(time.monotonic() - clicked, 2.0, "expected the throw's 100 frames "
+                           "at 20 ms or more each before the die rests")
+        self.screen.shot(window, "rest")
+        self.screen.click(window, 3)
+        self.assertTrue(wait_until(lambda: self.changing(window), 2),
+                        "expected a right release to bring the spin back")
+        self.screen.key(window, "Escape")
+        self.assertEqual(program.wait(10), 0, program.output())
+
+    def test_no_opengl_says_so_in_japanese_and_ends(self):
+        program = self.start("-extension", "GLX")
+        box = self.screen.wait_window(APP_TITLE, 30)
+        self.assertIsNotNone(box, "expected a box %r; got none (%s)" % (APP_TITLE, program.output()))
+        self.assertEqual(self.screen.windows(MAIN_CAPTION), [], "expected no main window")
+        self.assertIn("OpenGLの初期化に失敗しました。", program.output())
+        # Without a font for them, every Japanese character is the same empty
+        # box; the message has 17 different characters, one of them twice.
+        ink = self.screen.shot(box, "no-glx-box").convert("L").point(lambda v: 255 * (v < 96))
+        text = ink.crop((0, 0, ink.width, ink.height * 2 // 5))
+        glyphs, run = collections.Counter(), []
+        for x in range(text.width + 1):
+            column = text.crop((x, 0, x + 1, text.height)).tobytes()
+            if any(column):
+                run.append(column)
+            elif run:
+                glyphs[b"".join(run)] += 1
+                run = []
+        self.assertTrue(len(glyphs) >= 14 and max(glyphs.values()) <= 2, "expected the message's "
+                        "characters drawn distinctly; saw shapes drawn %s times"
+                        % sorted(glyphs.values()))
+        self.screen.key(box, "Return")
+        self.assertEqual(program.wait(10), 1, program.output())
+
+
+if __name__ == "__main__":
+    main()
