@@ -17,6 +17,8 @@ find_program(KALVO_MAKENSIS makensis)
 if(KALVO_MAKENSIS)
   list(APPEND CPACK_GENERATOR NSIS)
 endif()
+# A 64-bit installer for a 64-bit program (and one that a 64-bit-only Wine runs).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Kalvo)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME Kalvo)

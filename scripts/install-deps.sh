@@ -15,6 +15,10 @@ packages=(
   desktop-file-utils file
   # lint
   clang-format clang-tidy
+
+  # Windows: the cross compiler; Wine, to run the Windows build's tests; a
+  # Japanese font for its message box; NSIS, for its installer
+  g++-mingw-w64-x86-64-posix wine wine64 fonts-ipafont-gothic nsis
 )
 
 missing=()
