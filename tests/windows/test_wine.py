@@ -13,6 +13,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "display"))
 from harness import APP_TITLE, ARGS, MAIN_CAPTION, Screen, main, wait_until  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
+WINDOW_S = 60  # the first run makes the Wine prefix, which takes a while
 
 
 class WineTest(unittest.TestCase):
@@ -33,7 +34,7 @@ class WineTest(unittest.TestCase):
 
     def test_window_icons_throw_reset_and_escape(self):
         program = self.start()
-        window = self.screen.wait_window(MAIN_CAPTION, 30)
+        window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S)
         self.assertIsNotNone(window, "expected a window %r; got none (%s)"
                              % (MAIN_CAPTION, program.output()))
         self.assertEqual(self.screen.size(window), (238, 189))
@@ -65,7 +66,7 @@ class WineTest(unittest.TestCase):
 
     def test_no_opengl_says_so_in_japanese_and_ends(self):
         program = self.start("-extension", "GLX")
-        box = self.screen.wait_window(APP_TITLE, 30)
+        box = self.screen.wait_window(APP_TITLE, WINDOW_S)
         self.assertIsNotNone(box, "expected a box %r; got none (%s)" % (APP_TITLE, program.output()))
         self.assertEqual(self.screen.windows(MAIN_CAPTION), [], "expected no main window")
         self.assertIn("OpenGLの初期化に失敗しました。", program.output())
