@@ -149,6 +149,7 @@ class Win32Runtime final : public FormRuntime, public PictureBox {
   bool timer_enabled_ = true;
   bool shown_ = false;
   bool unloaded_ = false;
+  bool failed_ = false;  // a handler ended with an error
   int exit_status_ = 0;
   WindowShape last_shape_;
 };
@@ -256,6 +257,9 @@ void Win32Runtime::Raise(Handler&& handler) {
 }
 
 void Win32Runtime::ReportError(const std::string& text) {
+  // The box's own message loop may call the window procedure: no handler
+  // runs again once one has failed.
+  failed_ = true;
   std::fprintf(stderr, "kalvo: %s\n", OneLine(text).c_str());
   MessageBoxW(shown_ ? hwnd_ : nullptr, Utf16(text).c_str(), Utf16(kAppTitle).c_str(),
               MB_OK | MB_ICONERROR);
@@ -295,7 +299,7 @@ LRESULT CALLBACK Win32Runtime::WindowProc(HWND hwnd, UINT message, WPARAM wparam
   }
   auto* runtime = reinterpret_cast<Win32Runtime*>(  // NOLINT(performance-no-int-to-ptr)
       GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (runtime == nullptr || runtime->form_ == nullptr || runtime->unloaded_ ||
+  if (runtime == nullptr || runtime->form_ == nullptr || runtime->unloaded_ || runtime->failed_ ||
       hwnd != runtime->hwnd_) {
     return DefWindowProcW(hwnd, message, wparam, lparam);
   }

@@ -48,8 +48,8 @@ class WineTest(unittest.TestCase):
             sizes.append((icon[i], icon[i + 1]))
             i += 2 + icon[i] * icon[i + 1]
         self.assertEqual(sorted(sizes), [(16, 16), (32, 32)])
-        self.assertTrue(all(self.changing(window) for _ in range(3)),
-                        "expected the spinning die to change every 150 ms")
+        self.assertTrue(wait_until(lambda: all(self.changing(window) for _ in range(3)), 15),
+                        "expected the spinning die to change every 150 ms within 15 s")
 
         self.screen.click(window, 1)
         clicked = time.monotonic()
