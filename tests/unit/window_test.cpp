@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "app/errors.h"
@@ -166,6 +167,28 @@ TEST(PictureMouseUp, LeftThrowsOnceRightResetsOthersDoNothing) {
   EXPECT_EQ(s.lngCount, (std::array<std::int32_t, 2>{1, 1}));
   EXPECT_FALSE(s.blnReset || s.blnRolling);
   EXPECT_TRUE(s.blnThrown);
+}
+
+// After 2^31 - 1 frames without a reset, both counters step back by whole
+// 180-frame spin periods: the spin's phase and d stay, nothing overflows.
+TEST(DrawFrame, CountersStepBackAtTheirLimitKeepingSpinAndThrow) {
+  constexpr std::int32_t kMost = std::numeric_limits<std::int32_t>::max();
+  const struct {
+    bool rolling;
+    std::array<std::int32_t, 2> before, after;
+  } rows[] = {
+      {false, {kMost, kMost}, {128, 128}},       // kMost is 127 past a whole period
+      {true, {kMost, kMost - 150}, {308, 157}},  // d goes on from 150 to 151
+      {true, {kMost, 100}, {kMost, 100}},        // a final view held this long holds
+  };
+  for (const auto& r : rows) {
+    Window w;
+    w.Start();
+    w.state().blnRolling = r.rolling;
+    w.state().lngCount = r.before;
+    w.form.DrawFrame();
+    EXPECT_EQ(w.state().lngCount, r.after) << r.before[1];
+  }
 }
 
 }  // namespace
