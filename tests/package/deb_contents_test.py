@@ -50,9 +50,7 @@ class DebContents(unittest.TestCase):
         self.assertEqual(run("desktop-file-validate", entry), (0, ""))
         parser = configparser.ConfigParser(interpolation=None)
         parser.read(entry)
-        keys = parser["Desktop Entry"]
-        program = self.path(f"usr/games/{keys['Exec'].split()[0]}")
-        self.assertTrue(os.access(program, os.X_OK), f"Exec: no {program}")
+        keys = parser["Desktop Entry"]  # lintian checks that Exec names a binary in the package
         self.assertTrue(glob.glob(self.path(f"usr/share/icons/hicolor/*/apps/{keys['Icon']}.*")),
                         f"Icon={keys['Icon']} names no icon the package installs")
 
