@@ -318,10 +318,15 @@ int RunKalvo() {
   const std::string_view driver = driver_name != nullptr ? driver_name : "";
   if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
     // SDL reads these to find the display; they are named here only to say
-    // which display could not be reached.
+    // which display could not be reached, or that SDL was told not to look.
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
+    if (asked != nullptr && *asked != '\0') {
+      std::fprintf(stderr,
+                   "kalvo: SDL_VIDEODRIVER=%s picks a driver that shows no window: unset it\n",
+                   asked);
+    } else if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
       std::fprintf(stderr,
                    "kalvo: no display to show the window on: set DISPLAY or WAYLAND_DISPLAY\n");
     } else {
