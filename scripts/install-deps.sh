@@ -16,6 +16,8 @@ packages=(
   # lint
   clang-format clang-tidy
 )
+# benchmarks (scripts/dev bench): the report's percentiles and its plot
+packages+=(python3-numpy python3-matplotlib)
 
 missing=()
 for p in "${packages[@]}"; do
