@@ -21,9 +21,8 @@ TEST(FirstCountsReaching, IsTheExactInverseOfTheRounding) {
   }
 }
 
-// Ticks 5 ms apart, aimed 0.4 ms early and woken late by a varying amount,
-// sometimes late enough to move the mark: a window that sleeps until the
-// reported due count draws exactly where one woken for every tick does.
+// Ticks 5 ms apart, aimed 0.4 ms early, woken late by varying amounts (some
+// moving the mark): sleeping until the due count moves no frame.
 TEST(NextFrameDueCount, SleepingThroughTicksMovesNoFrame) {
   constexpr std::int64_t kLateUs[] = {0, 850, 300, 1300, 100, 600, 450, 20};
   testing::FakeWindow every_tick;
