@@ -54,8 +54,9 @@ __attribute__((destructor)) void OnExit() {
   std::FILE* out = path != nullptr ? std::fopen(path, "w") : nullptr;
   if (out == nullptr) return;
   // The launcher's stamp, taken just before it executed the program.
-  if (const char* exec_ns = std::getenv("KALVO_PROBE_EXEC_NS"))
+  if (const char* exec_ns = std::getenv("KALVO_PROBE_EXEC_NS")) {
     std::fprintf(out, "exec %s\n", exec_ns);
+  }
   std::fprintf(out, "frequency %llu\n", static_cast<unsigned long long>(g_frequency));
   for (std::size_t i = 0; i < g_size; ++i) {
     const Record& r = g_log[i];
@@ -98,14 +99,19 @@ int SDL_PeepEvents(std::uint32_t* events, int count, int action, std::uint32_t m
   const int got = next(events, count, action, min, max);
   constexpr std::uint32_t kMouseButtonUp = 0x402;  // an SDL_Event starts with its type
   constexpr int kGetEvent = 2;
-  if (action == kGetEvent && got > 0 && events[0] == kMouseButtonUp)
+  if (action == kGetEvent && got > 0 && events[0] == kMouseButtonUp) {
     Add({"input", NowNs(), 0, 0, nullptr});
+  }
   return got;
 }
 
-int XTestFakeButtonEvent(Opaque* display, unsigned int button, int is_press, unsigned long delay) {
-  static const auto next =
-      Next<int (*)(Opaque*, unsigned int, int, unsigned long)>("XTestFakeButtonEvent");
+// Xlib's own signature, unsigned long and all.
+using FakeButtonFn = int (*)(Opaque*, unsigned int, int,
+                             unsigned long);  // NOLINT(google-runtime-int)
+
+int XTestFakeButtonEvent(Opaque* display, unsigned int button, int is_press,
+                         unsigned long delay) {  // NOLINT(google-runtime-int)
+  static const auto next = Next<FakeButtonFn>("XTestFakeButtonEvent");
   static const auto flush = Next<int (*)(Opaque*)>("XFlush");
   const int result = next(display, button, is_press, delay);
   // Stamped before the request leaves: the program may handle it before xdotool runs again.

@@ -61,8 +61,8 @@ def idle(skip_s, plot_path, runs):
         latency = [(found[0] - c) / 1e6 for c, until in zip(clicks, clicks[1:] + [float("inf")])
                    if (found := [i for i, *_ in probe["input"] if c <= i < until])]
         if latency:
-            print(f"  input, {len(latency)} of {len(clicks)} clicks handled; from xdotool's"
-                  f" flush to the mouse-up leaving SDL's queue, ms: {spread(latency)}")
+            print(f"  input, {len(latency)} of {len(clicks)} clicks handled; from the release"
+                  f" leaving xdotool to the mouse-up leaving SDL's queue, ms: {spread(latency)}")
 
     fig, (over_time, histogram) = plt.subplots(2, 1, figsize=(9, 6.5))
     for name, shown in series.items():
