@@ -263,8 +263,15 @@ void SdlRuntime::WaitForInputUntil(std::uint64_t deadline) {
   const std::uint64_t frequency = SDL_GetPerformanceFrequency();
   const std::uint64_t wait_ns = (deadline - now) * 1'000'000'000 / frequency;
   if (display_ == nullptr) {
-    // No connection to watch: input waits for the deadline.
-    std::this_thread::sleep_for(std::chrono::nanoseconds(wait_ns));
+    // Another video driver: SDL waits for input in whole milliseconds, and
+    // a second, finer sleep meets the tick.
+    const auto whole_ms = static_cast<Sint32>(wait_ns / 1'000'000);
+    if (whole_ms > 0 && SDL_WaitEventTimeout(nullptr, whole_ms) != 0) return;
+    const std::uint64_t later = SDL_GetPerformanceCounter();
+    if (later < deadline) {
+      std::this_thread::sleep_for(
+          std::chrono::nanoseconds((deadline - later) * 1'000'000'000 / frequency));
+    }
     return;
   }
   // A frame drawn by a handler may have read events off the socket into
