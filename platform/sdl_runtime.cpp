@@ -252,11 +252,10 @@ void SdlRuntime::Dispatch(const SDL_Event& event) {
   }
 }
 
-// Sleeps until the deadline or until the display connection has something
-// to read, whichever comes first, in one wake-up: SDL's own wait counts in
-// whole milliseconds and would need a second, finer sleep to meet a tick.
-// Between frames nothing but input and window changes arrives on the
-// connection: the swap's round trips are read inside the swap itself.
+// Sleeps until the deadline or until input may have come, whichever is
+// first. On X11 that is one ppoll on the display connection, to the
+// nanosecond: between frames nothing but input and window changes arrives
+// there, since the swap reads its own round trips' replies itself.
 void SdlRuntime::WaitForInputUntil(std::uint64_t deadline) {
   const std::uint64_t now = SDL_GetPerformanceCounter();
   if (now >= deadline) return;
