@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""Turns the probe's files into the figures bench/run-all prints.
+"""Turns the probe's files (CLOCK_MONOTONIC ns, see probe.cpp) into bench/run-all's figures.
 
   report.py idle SKIP_S PLOT.png NAME=PROBE,CLICKS...  frames and input of one idle run per build
   report.py startup NAME=PROBE,PROBE...                start to first frame, per build
-
-Times are CLOCK_MONOTONIC nanoseconds (see probe.cpp).
 """
 
 import sys
