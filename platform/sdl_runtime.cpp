@@ -255,7 +255,7 @@ void SdlRuntime::Dispatch(const SDL_Event& event) {
 // Sleeps until the deadline or until input may have come, whichever is
 // first. On X11 that is one ppoll on the display connection, to the
 // nanosecond: between frames nothing but input and window changes arrives
-// there, since the swap reads its own round trips' replies itself.
+// there, since a frame reads the replies to its own round trips itself.
 void SdlRuntime::WaitForInputUntil(std::uint64_t deadline) {
   const std::uint64_t now = SDL_GetPerformanceCounter();
   if (now >= deadline) return;
