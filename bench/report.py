@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Turns the probe's files (CLOCK_MONOTONIC ns, see probe.cpp) into bench/run-all's figures.
 
   report.py idle SKIP_S PLOT.png NAME=PROBE,CLICKS...  frames and input of one idle run per build
