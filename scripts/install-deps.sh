@@ -15,10 +15,11 @@ declare -A groups=(
           python3 python3-pil libgl1-mesa-dri xfonts-base valgrind
           desktop-file-utils lintian appstream"
   [lint]="clang-format clang-tidy"
-  # the plot is drawn with DejaVu
-  [bench]="libbenchmark-dev xvfb libgl1-mesa-dri python3 imagemagick fonts-dejavu-core"
+  # the figures: Google Benchmark, a private X server poked with xdotool, and
+  # numpy and matplotlib for the percentiles and the plot
+  [bench]="libbenchmark-dev xvfb xdotool libgl1-mesa-dri python3 python3-numpy python3-matplotlib"
 )
-
+# benchmarks (scripts/dev bench): the report's percentiles and its plot
 wanted=()
 for group in "${@:-build}"; do
   [[ -v groups[$group] ]] || { echo "install-deps: no group '$group' (${!groups[*]})" >&2; exit 2; }
