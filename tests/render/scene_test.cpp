@@ -107,7 +107,6 @@ struct Disc {
   Vec3 centre, normal;
   double radius = 0;
   std::vector<double> colour;
-  std::size_t vertices = 0;
 };
 
 std::vector<Disc> Discs() {
@@ -129,7 +128,6 @@ std::vector<Disc> Discs() {
     }
     const Vec3 spoke = rim[0] - disc.centre;
     disc.radius = std::sqrt(Dot(spoke, spoke));
-    disc.vertices = rim.size();
     discs.push_back(disc);
   }
   return discs;
