@@ -58,6 +58,11 @@ void frmMain::Timer1_Timer() {
   runtime_.SetTimer1Enabled(true);
 }
 
+std::optional<std::int64_t> frmMain::NextFrameDueCount() const {
+  if (!state_.objCounter) return std::nullopt;
+  return state_.objCounter->dueCount(kFrameIntervalMs);
+}
+
 void frmMain::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, float /*X*/,
                                float /*Y*/) {
   kalvo::Picture1_MouseUp(

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "app/form_runtime.h"
@@ -54,6 +55,13 @@ class frmMain {
 
   // Draws and presents one frame; every call advances the animation one step.
   void DrawFrame();
+
+  // The counter reading (of runtime.PerformanceCounter()) before which a
+  // Timer1 tick cannot draw: until then isInterval answers False and the tick
+  // changes nothing, so the runtime may sleep through those ticks. Empty while
+  // the next tick matters whenever it comes (it makes the counter or sets its
+  // mark). This keeps the 20 ms rule here rather than in each platform.
+  std::optional<std::int64_t> NextFrameDueCount() const;
 
   const FrameState& State() const { return state_; }
   // For tests that put the window into a given state.

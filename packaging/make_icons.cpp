@@ -2,6 +2,8 @@
 //   OUTDIR/<n>x<n>/apps/kalvo.png for each size asked for, and
 //   OUTDIR/scalable/apps/kalvo.svg,
 // from the drawing the window uses, so the two never drift apart.
+#include <png.h>
+
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "app/icon.h"
-#include "tools/png_writer.h"
 
 namespace {
 
@@ -39,9 +40,13 @@ bool WriteIconPng(const std::filesystem::path& out_dir, int size) {
   for (std::uint32_t pixel : kalvo::IconPixels(size)) {
     for (int shift : {16, 8, 0, 24}) rgba.push_back(static_cast<std::uint8_t>(pixel >> shift));
   }
-  std::string error;
-  if (!kalvo::WritePng(path.string(), size, size, 4, rgba, &error)) {
-    std::cerr << "make_icons: " << error << '\n';
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(size);
+  image.height = static_cast<png_uint_32>(size);
+  image.format = PNG_FORMAT_RGBA;
+  if (png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) == 0) {
+    std::cerr << "make_icons: cannot write " << path << ": " << image.message << '\n';
     return false;
   }
   return true;

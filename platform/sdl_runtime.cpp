@@ -1,6 +1,8 @@
 #include "platform/sdl_runtime.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <poll.h>
 
 #include <chrono>
 #include <cstdio>
@@ -69,6 +71,14 @@ std::int16_t ButtonOf(Uint8 button) {
 // How far ahead of its due time a tick is aimed (see Run).
 constexpr std::uint64_t kTickLeadUs = 400;
 
+// The window's X display connection, or none on other video drivers.
+Display* XDisplayOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
+  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
+}
+
 std::string OneLine(std::string text) {
   for (char& c : text) {
     if (c == '\n') c = ' ';
@@ -116,7 +126,8 @@ class SdlRuntime final : public FormRuntime, public PictureBox {
   void Dispatch(const SDL_Event& event);
   void RaiseResizeIfChanged(bool first_show);
   WindowShape DrawableSize();
-  void WaitForEventOrTick(std::uint64_t next_tick);
+  void WaitForInputUntil(std::uint64_t deadline);
+  std::uint64_t NextUsefulTick(std::uint64_t next_tick, std::uint64_t period) const;
   void DispatchPendingEvents();
 
   SdlSurface& surface_;
@@ -127,6 +138,7 @@ class SdlRuntime final : public FormRuntime, public PictureBox {
   bool unloaded_ = false;
   int exit_status_ = 0;
   WindowShape last_shape_;
+  Display* display_ = nullptr;  // watched for input between frames
 };
 
 WindowShape SdlRuntime::DrawableSize() {
@@ -240,21 +252,37 @@ void SdlRuntime::Dispatch(const SDL_Event& event) {
   }
 }
 
-// While the timer runs, input waits for the next tick (5 ms at most) and
-// is handled just before it: one wake-up and one read of the display
-// connection per tick, where waiting on the connection itself woke the
-// program several times a tick. Events still never fall inside a frame.
-void SdlRuntime::WaitForEventOrTick(std::uint64_t next_tick) {
-  if (!timer_enabled_) {
-    SDL_Event event;
-    if (SDL_WaitEvent(&event) != 0) Dispatch(event);
+// Sleeps until the deadline or until input may have come, whichever is
+// first. On X11 that is one ppoll on the display connection, to the
+// nanosecond: between frames nothing but input and window changes arrives
+// there, since a frame reads the replies to its own round trips itself.
+void SdlRuntime::WaitForInputUntil(std::uint64_t deadline) {
+  const std::uint64_t now = SDL_GetPerformanceCounter();
+  if (now >= deadline) return;
+  const std::uint64_t frequency = SDL_GetPerformanceFrequency();
+  const std::uint64_t wait_ns = (deadline - now) * 1'000'000'000 / frequency;
+  if (display_ == nullptr) {
+    // Another video driver: SDL waits for input in whole milliseconds, and
+    // a second, finer sleep meets the tick.
+    const auto whole_ms = static_cast<Sint32>(wait_ns / 1'000'000);
+    if (whole_ms > 0 && SDL_WaitEventTimeout(nullptr, whole_ms) != 0) return;
+    const std::uint64_t later = SDL_GetPerformanceCounter();
+    if (later < deadline) {
+      std::this_thread::sleep_for(
+          std::chrono::nanoseconds((deadline - later) * 1'000'000'000 / frequency));
+    }
     return;
   }
-  const std::uint64_t now = SDL_GetPerformanceCounter();
-  if (now >= next_tick) return;
-  const std::uint64_t frequency = SDL_GetPerformanceFrequency();
-  std::this_thread::sleep_for(
-      std::chrono::nanoseconds((next_tick - now) * 1'000'000'000 / frequency));
+  // A frame drawn by a handler may have read events off the socket into
+  // Xlib's queue, or left requests unsent; neither would wake the poll.
+  XFlush(display_);
+  if (XEventsQueued(display_, QueuedAlready) > 0 || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) {
+    return;
+  }
+  const timespec timeout{static_cast<time_t>(wait_ns / 1'000'000'000),
+                         static_cast<decltype(timespec::tv_nsec)>(wait_ns % 1'000'000'000)};
+  pollfd connection{ConnectionNumber(display_), POLLIN, 0};
+  ppoll(&connection, 1, &timeout, nullptr);
 }
 
 void SdlRuntime::DispatchPendingEvents() {
@@ -265,6 +293,18 @@ void SdlRuntime::DispatchPendingEvents() {
   }
 }
 
+// The first tick on the schedule that can draw: ticks before the form's due
+// count would find isInterval False and change nothing, so nobody wakes for
+// them. Every frame still falls on the tick it would have fallen on.
+std::uint64_t SdlRuntime::NextUsefulTick(std::uint64_t next_tick, std::uint64_t period) const {
+  const auto due = form_->NextFrameDueCount();
+  if (due && *due > 0) {
+    const auto due_count = static_cast<std::uint64_t>(*due);
+    if (next_tick < due_count) next_tick += (due_count - next_tick + period - 1) / period * period;
+  }
+  return next_tick;
+}
+
 int SdlRuntime::Run(frmMain& form) {
   form_ = &form;
   Raise([this] { form_->Form_Load(); });
@@ -272,6 +312,7 @@ int SdlRuntime::Run(frmMain& form) {
 
   SetWindowIcons(surface_.window());
   SDL_ShowWindow(surface_.window());
+  display_ = XDisplayOf(surface_.window());
 
   // Ticks keep a steady 5 ms schedule from the first one, which is also
   // where the pacing timer starts counting; so every tick falls on a whole
@@ -285,11 +326,19 @@ int SdlRuntime::Run(frmMain& form) {
   std::uint64_t next_tick = SDL_GetPerformanceCounter() + period;
   bool first_tick = true;
   while (!unloaded_) {
-    WaitForEventOrTick(next_tick);
     DispatchPendingEvents();
-    if (unloaded_ || !timer_enabled_) continue;
+    if (unloaded_) break;
+    if (!timer_enabled_) {
+      SDL_Event event;
+      if (SDL_WaitEvent(&event) != 0) Dispatch(event);
+      continue;
+    }
+    next_tick = NextUsefulTick(next_tick, period);
     const std::uint64_t now = SDL_GetPerformanceCounter();
-    if (now < next_tick) continue;
+    if (now < next_tick) {
+      WaitForInputUntil(next_tick);
+      continue;
+    }
     if (first_tick) {
       next_tick = now - lead;
       first_tick = false;
@@ -318,10 +367,15 @@ int RunKalvo() {
   const std::string_view driver = driver_name != nullptr ? driver_name : "";
   if (driver == "offscreen" || driver == "dummy" || driver == "evdev") {
     // SDL reads these to find the display; they are named here only to say
-    // which display could not be reached.
+    // which display could not be reached, or that SDL was told not to look.
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
+    if (asked != nullptr && *asked != '\0') {
+      std::fprintf(stderr,
+                   "kalvo: SDL_VIDEODRIVER=%s picks a driver that shows no window: unset it\n",
+                   asked);
+    } else if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
       std::fprintf(stderr,
                    "kalvo: no display to show the window on: set DISPLAY or WAYLAND_DISPLAY\n");
     } else {

@@ -1,39 +1,52 @@
 #!/usr/bin/env bash
-# Installs, from Debian's own packages, whatever a fresh Debian 12 needs to
-# build, run and test Kalvo. Safe to run again: it installs only what is missing.
+# Installs, from Debian's own packages, what a fresh Debian 12 needs for the
+# groups asked for (default: build). Safe to run again: it installs only what
+# is missing. Only apt needs root: as another user it asks through sudo.
+#   scripts/install-deps.sh [build] [test] [lint] [bench] [windows]
 set -euo pipefail
 
-packages=(
-  # build
-  build-essential cmake pkg-config libsdl2-dev libgl-dev libx11-dev
-  # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool python3 python3-xlib python3-pil libgl1-mesa-dri
-  # the message box draws with the X server's core fonts, the plot with DejaVu
-  xfonts-base fonts-dejavu-core
-  # packaging
-  desktop-file-utils file
-  # lint
-  clang-format clang-tidy
+declare -A groups=(
+  # the program and its Debian package (CPack's DEB generator runs file)
+  [build]="build-essential cmake pkg-config libsdl2-dev libgl-dev libx11-dev libpng-dev file"
+  # the suite: GoogleTest, a private X server and the tools to look at and
+  # poke its windows, Mesa's software renderer, the X core fonts the message
+  # box draws with, and the Debian package's checkers
+  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils imagemagick
+          python3 python3-pil libgl1-mesa-dri xfonts-base valgrind
+          desktop-file-utils lintian appstream"
+  [lint]="clang-format clang-tidy"
+  # the figures: Google Benchmark, a private X server poked with xdotool, and
+  # numpy and matplotlib for the percentiles and the plot
+  [bench]="libbenchmark-dev xvfb xdotool libgl1-mesa-dri python3 python3-numpy python3-matplotlib"
 
-  # Windows: the cross compiler; Wine, to run the Windows build's tests; a
-  # Japanese font for its message box; NSIS, for its installer
-  g++-mingw-w64-x86-64-posix wine wine64 fonts-ipafont-gothic nsis
+  # the Windows build: the cross compiler; Wine, to run its tests; a Japanese
+  # font for its message box; NSIS, for its installer; and the display
+  # harness's X library
+  [windows]="g++-mingw-w64-x86-64-posix wine wine64 fonts-ipafont-gothic nsis python3-xlib"
 )
-
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+# benchmarks (scripts/dev bench): the report's percentiles and its plot
+wanted=()
+for group in "${@:-build}"; do
+  [[ -v groups[$group] ]] || { echo "install-deps: no group '$group' (${!groups[*]})" >&2; exit 2; }
+  read -ra list <<<"${groups[$group]//$'\n'/ }"
+  wanted+=("${list[@]}")
 done
 
-if ((${#missing[@]})); then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "install-deps: missing packages: ${missing[*]}" >&2
-    echo "install-deps: run as root, or: sudo apt-get install ${missing[*]}" >&2
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+((${#missing[@]})) || exit 0
+
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || {
+    echo "install-deps: missing ${missing[*]}; install them as root, or install sudo" >&2
     exit 1
-  fi
-  echo "install-deps: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  }
+  as_root=(sudo)
 fi
+echo "install-deps: installing ${missing[*]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -34,6 +34,12 @@ class clsTimeCounter {
   // are always at least lngTime ms apart.
   bool isInterval(std::int32_t lngTime);
 
+  // The earliest counter reading at which isInterval(lngTime) can answer
+  // True, exact under the rounding of getTime; empty while there is no mark,
+  // since then any call matters (it sets the mark). Calls before it answer
+  // False and change nothing, so a caller may sleep until it.
+  std::optional<std::int64_t> dueCount(std::int32_t lngTime) const;
+
  private:
   CounterSource& counter_;
   std::int64_t curFrequency;
@@ -44,5 +50,9 @@ class clsTimeCounter {
 // counts × 1000 / frequency, rounded to the nearest whole number, ties to even.
 // Exact for any count; frequency must be positive.
 std::int64_t CountsToMilliseconds(std::int64_t counts, std::int64_t frequency);
+
+// The fewest counts for which CountsToMilliseconds reaches ms: the inverse
+// of the rounding. Exact for any ms; frequency must be positive.
+std::int64_t FirstCountsReaching(std::int64_t ms, std::int64_t frequency);
 
 }  // namespace kalvo

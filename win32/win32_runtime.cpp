@@ -138,6 +138,7 @@ class Win32Runtime final : public FormRuntime, public PictureBox {
   WindowShape ClientShape();
   void WaitForInputOrTick(TickTimer& timer, std::int64_t next_tick);
   void DispatchPendingMessages();
+  std::int64_t NextUsefulTick(std::int64_t next_tick, std::int64_t period) const;
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
@@ -368,6 +369,15 @@ void Win32Runtime::DispatchPendingMessages() {  // NOLINT(readability-make-membe
   }
 }
 
+// The first tick on the schedule that can draw: ticks before the form's due
+// count would find isInterval False and change nothing, so nobody wakes for
+// them. Every frame still falls on the tick it would have fallen on.
+std::int64_t Win32Runtime::NextUsefulTick(std::int64_t next_tick, std::int64_t period) const {
+  const auto due = form_->NextFrameDueCount();
+  if (due && next_tick < *due) next_tick += (*due - next_tick + period - 1) / period * period;
+  return next_tick;
+}
+
 int Win32Runtime::Run(frmMain& form) {
   form_ = &form;
   Raise([this] { form_->Form_Load(); });
@@ -387,6 +397,7 @@ int Win32Runtime::Run(frmMain& form) {
   std::int64_t next_tick = counter_.Count() + period;
   bool first_tick = true;
   while (!unloaded_) {
+    next_tick = NextUsefulTick(next_tick, period);
     WaitForInputOrTick(timer, next_tick);
     DispatchPendingMessages();
     if (unloaded_ || !timer_enabled_) continue;

@@ -131,6 +131,11 @@ class Screen:
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=20)
 
+    def resize(self, window, width, height):
+        """At the origin, so that the whole window lies on the screen."""
+        self.xdotool("windowmove", "--sync", window.id, 0, 0)
+        self.xdotool("windowsize", "--sync", window.id, width, height)
+
     def key(self, window, *keys):
         self.xdotool("windowfocus", "--sync", window.id)
         self.xdotool("key", *keys)

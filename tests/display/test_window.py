@@ -52,9 +52,7 @@ class WindowTest(unittest.TestCase):
         _, window = self.launch("resize")
         start = floor_box(self.screen.shot(window, "resize-238x189"))
         for width, height in ((476, 378), (400, 520)):
-            # At the origin, so the whole window lies on the screen to be captured.
-            self.screen.xdotool("windowmove", "--sync", window.id, 0, 0)
-            self.screen.xdotool("windowsize", "--sync", window.id, width, height)
+            self.screen.resize(window, width, height)
             scale = (width / 238, height / 189) * 2
             want = tuple(edge * s for edge, s in zip(start, scale))
 

@@ -107,7 +107,6 @@ struct Disc {
   Vec3 centre, normal;
   double radius = 0;
   std::vector<double> colour;
-  std::size_t vertices = 0;
 };
 
 std::vector<Disc> Discs() {
@@ -129,7 +128,6 @@ std::vector<Disc> Discs() {
     }
     const Vec3 spoke = rim[0] - disc.centre;
     disc.radius = std::sqrt(Dot(spoke, spoke));
-    disc.vertices = rim.size();
     discs.push_back(disc);
   }
   return discs;
@@ -143,6 +141,7 @@ TEST(DieModel, SixTintedSidesAndTwentyOnePipsJustOutsideThem) {
   const auto normals = Gl().Named("glNormal3f");
   const auto tints = Gl().Named("glColor3f");
   ASSERT_EQ(tints.size(), 6U);
+  EXPECT_EQ(Gl().calls[0].args, std::vector<double>{GL_QUADS});
   const float g = 208.0F / 255.0F;
   // Face 1 on +Z, 2 on -Y, 3 on +X, 4 on -X, 5 on +Y, 6 on -Z.
   const struct {
@@ -157,8 +156,10 @@ TEST(DieModel, SixTintedSidesAndTwentyOnePipsJustOutsideThem) {
     const Vec3 n{normals[q].args[0], normals[q].args[1], normals[q].args[2]};
     for (std::size_t k = 0; k < 4; ++k) {
       const Vec3 c = corners[4 * q + k].Vertex();
+      const Vec3 edge = corners[4 * q + (k + 1) % 4].Vertex() - c;  // round the rim, not across
       EXPECT_NEAR(Dot(c, n), 0.2, 1e-6) << "side " << q << " corner " << k;
       EXPECT_NEAR(std::fabs(c.x) + std::fabs(c.y) + std::fabs(c.z), 0.6, 1e-6);
+      EXPECT_NEAR(Dot(edge, edge), 0.16, 1e-6) << "side " << q << " corner " << k;
     }
     bool found = false;
     for (const auto& side : sides)

@@ -94,7 +94,10 @@ class FakeRuntime final : public FormRuntime {
   }
   void ShowMessage(std::string_view prompt, std::string_view title) override {
     log.push_back("ShowMessage " + std::string(title) + ": " + std::string(prompt));
-    Tick();  // a platform may go on ticking while the box is up
+    for (int tick = 0; tick < 5; ++tick) {  // a platform may go on ticking while the box is up
+      counter.count += 5000;
+      Tick();
+    }
   }
   void SeedRandomFromClock() override { log.emplace_back("SeedRandomFromClock"); }
   RandomSource& Random() override { return random; }

@@ -77,9 +77,9 @@ void Record(const char* name, std::initializer_list<double> args) {
   Gl().calls.push_back({name, args, Gl().modelview.back()});
 }
 
+// Only the modelview is followed; the projection is checked by its one call.
 void Multiply(const Mat4& m) {
-  Mat4& current = Gl().projection_current ? Gl().projection : Gl().modelview.back();
-  current = current * m;
+  if (!Gl().projection_current) Gl().modelview.back() = Gl().modelview.back() * m;
 }
 
 }  // namespace
@@ -92,20 +92,10 @@ void glMatrixMode(GLenum mode) {
 }
 void glLoadIdentity() {
   Record("glLoadIdentity", {});
-  (Gl().projection_current ? Gl().projection : Gl().modelview.back()) = Mat4{};
+  if (!Gl().projection_current) Gl().modelview.back() = Mat4{};
 }
 void glFrustum(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
-  Record("glFrustum", {l, r, b, t, n, f});
-  Mat4 m;
-  m.at(0, 0) = 2 * n / (r - l);
-  m.at(0, 2) = (r + l) / (r - l);
-  m.at(1, 1) = 2 * n / (t - b);
-  m.at(1, 2) = (t + b) / (t - b);
-  m.at(2, 2) = -(f + n) / (f - n);
-  m.at(2, 3) = -2 * f * n / (f - n);
-  m.at(3, 2) = -1;
-  m.at(3, 3) = 0;
-  Multiply(m);
+  Record("glFrustum", {l, r, b, t, n, f, double(Gl().projection_current)});
 }
 void glEnable(GLenum cap) {
   Record("glEnable", {double(cap)});

@@ -39,8 +39,7 @@ struct GlCall {
 };
 
 struct GlRecording {
-  std::vector<GlCall> calls;
-  Mat4 projection;
+  std::vector<GlCall> calls;  // glFrustum's last argument: 1 if the projection was current
   std::vector<Mat4> modelview{Mat4{}};  // the stack, current matrix last
   bool projection_current = false;
   std::vector<double> enabled;

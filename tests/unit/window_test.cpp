@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "app/errors.h"
@@ -36,8 +37,8 @@ TEST(FormLoad, SeedsThenSetsUpTheContextColoursAndProjectionAndTheFirstResizeDra
   EXPECT_EQ(w.state().sngRed, (Colour{1, 0, 0, 1}));
   EXPECT_EQ(w.state().sngBlack, (Colour{0, 0, 0, 1}));
   ASSERT_EQ(Gl().Named("glFrustum").size(), 1U);
-  EXPECT_EQ(Gl().Named("glFrustum")[0].args, (std::vector<double>{-1, 1, -1, 1, 2, 10}));
-  EXPECT_EQ(Gl().projection.at(3, 2), -1) << "the frustum, on the projection matrix";
+  EXPECT_EQ(Gl().Named("glFrustum")[0].args, (std::vector<double>{-1, 1, -1, 1, 2, 10, 1}))
+      << "on the projection matrix";
   EXPECT_FALSE(Gl().projection_current) << "the modelview is left current";
   EXPECT_EQ(Gl().enabled, std::vector<double>{GL_DEPTH_TEST});
 
@@ -166,6 +167,28 @@ TEST(PictureMouseUp, LeftThrowsOnceRightResetsOthersDoNothing) {
   EXPECT_EQ(s.lngCount, (std::array<std::int32_t, 2>{1, 1}));
   EXPECT_FALSE(s.blnReset || s.blnRolling);
   EXPECT_TRUE(s.blnThrown);
+}
+
+// After 2^31 - 1 frames without a reset, both counters step back by whole
+// 180-frame spin periods: the spin's phase and d stay, nothing overflows.
+TEST(DrawFrame, CountersStepBackAtTheirLimitKeepingSpinAndThrow) {
+  constexpr std::int32_t kMost = std::numeric_limits<std::int32_t>::max();
+  const struct {
+    bool rolling;
+    std::array<std::int32_t, 2> before, after;
+  } rows[] = {
+      {false, {kMost, kMost}, {128, 128}},       // kMost is 127 past a whole period
+      {true, {kMost, kMost - 150}, {308, 157}},  // d goes on from 150 to 151
+      {true, {kMost, 100}, {kMost, 100}},        // a final view held this long holds
+  };
+  for (const auto& r : rows) {
+    Window w;
+    w.Start();
+    w.state().blnRolling = r.rolling;
+    w.state().lngCount = r.before;
+    w.form.DrawFrame();
+    EXPECT_EQ(w.state().lngCount, r.after) << r.before[1];
+  }
 }
 
 }  // namespace
