@@ -40,27 +40,24 @@ HGLRC ToHglrc(Hglrc hglrc) {
 
 void LogLastError(const char* what) {
   const DWORD code = GetLastError();
-  if (code == 0) {
-    std::fprintf(stderr, "kalvo: %s failed, giving no reason\n", what);
-    return;
-  }
+  std::string reason = "no reason given";
   wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string utf8;
+  const DWORD length =
+      code == 0 ? 0
+                : FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   if (length > 0) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
                                           nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(bytes));
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), bytes, nullptr,
+    reason.resize(static_cast<std::size_t>(bytes));
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), reason.data(), bytes, nullptr,
                         nullptr);
-    while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r')) utf8.pop_back();
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
   }
   LocalFree(text);
-  std::fprintf(stderr, "kalvo: %s failed: %s (error %lu)\n", what,
-               utf8.empty() ? "no description" : utf8.c_str(),
-               static_cast<unsigned long>(code));  // NOLINT(google-runtime-int)
+  if (code != 0) reason += " (error " + std::to_string(code) + ")";
+  std::fprintf(stderr, "kalvo: %s failed: %s\n", what, reason.c_str());
 }
 
 int Win32Wgl::ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) {

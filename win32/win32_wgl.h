@@ -23,8 +23,8 @@ class PerformanceCounter final : public CounterSource {
   std::int64_t Count() override;
 };
 
-// "kalvo: <what> failed: <the system's own text for GetLastError()>" on
-// standard error.
+// "kalvo: <what> failed: <the system's own text for GetLastError(), and its
+// number>" on standard error.
 void LogLastError(const char* what);
 
 }  // namespace kalvo
