@@ -11,9 +11,8 @@ declare -A groups=(
   # the suite: GoogleTest, a private X server and the tools to look at and
   # poke its windows, Mesa's software renderer, the X core fonts the message
   # box draws with, and the Debian package's checkers
-  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils imagemagick
-          python3 python3-pil libgl1-mesa-dri xfonts-base valgrind
-          desktop-file-utils lintian appstream"
+  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xdotool python3 python3-xlib
+          python3-pil libgl1-mesa-dri xfonts-base desktop-file-utils lintian appstream"
   [lint]="clang-format clang-tidy"
   # the figures: Google Benchmark, a private X server poked with xdotool, and
   # numpy and matplotlib for the percentiles and the plot
@@ -24,7 +23,7 @@ declare -A groups=(
   # harness's X library
   [windows]="g++-mingw-w64-x86-64-posix wine wine64 fonts-ipafont-gothic nsis python3-xlib"
 )
-# benchmarks (scripts/dev bench): the report's percentiles and its plot
+
 wanted=()
 for group in "${@:-build}"; do
   [[ -v groups[$group] ]] || { echo "install-deps: no group '$group' (${!groups[*]})" >&2; exit 2; }
