@@ -19,9 +19,8 @@ declare -A groups=(
   [bench]="libbenchmark-dev xvfb xdotool libgl1-mesa-dri python3 python3-numpy python3-matplotlib"
 
   # the Windows build: the cross compiler; Wine, to run its tests; a Japanese
-  # font for its message box; NSIS, for its installer; and the display
-  # harness's X library
-  [windows]="g++-mingw-w64-x86-64-posix wine wine64 fonts-ipafont-gothic nsis python3-xlib"
+  # font for its message box; NSIS, for its installer
+  [windows]="g++-mingw-w64-x86-64-posix wine wine64 fonts-ipafont-gothic nsis"
 )
 
 wanted=()
