@@ -14,6 +14,7 @@
 
 #include "app/errors.h"
 #include "app/frm_main.h"
+#include "app/timer1_schedule.h"
 #include "gl/module1.h"
 #include "platform/sdl_icon.h"
 #include "platform/sdl_surface.h"
@@ -68,9 +69,6 @@ std::int16_t ButtonOf(Uint8 button) {
   }
 }
 
-// How far ahead of its due time a tick is aimed (see Run).
-constexpr std::uint64_t kTickLeadUs = 400;
-
 // The window's X display connection, or none on other video drivers.
 Display* XDisplayOf(SDL_Window* window) {
   SDL_SysWMinfo info;
@@ -109,7 +107,7 @@ class SdlRuntime final : public FormRuntime, public PictureBox {
   void SetTimer1Enabled(bool enabled) override { timer_enabled_ = enabled; }
   void SwapBuffers(Hdc hdc) override;
   void ShowMessage(std::string_view prompt, std::string_view title) override;
-  void SeedRandomFromClock() override;
+  void SeedRandomFromClock() override { random_.SeedFromClock(); }
   RandomSource& Random() override { return random_; }
   CounterSource& PerformanceCounter() override { return counter_; }
 
@@ -126,8 +124,7 @@ class SdlRuntime final : public FormRuntime, public PictureBox {
   void Dispatch(const SDL_Event& event);
   void RaiseResizeIfChanged(bool first_show);
   WindowShape DrawableSize();
-  void WaitForInputUntil(std::uint64_t deadline);
-  std::uint64_t NextUsefulTick(std::uint64_t next_tick, std::uint64_t period) const;
+  void WaitForInputUntil(std::int64_t deadline);
   void DispatchPendingEvents();
 
   SdlSurface& surface_;
@@ -176,11 +173,6 @@ void SdlRuntime::ShowMessage(std::string_view prompt, std::string_view title) {
   if (SDL_ShowSimpleMessageBox(0, caption.c_str(), text.c_str(), surface_.window()) != 0) {
     LogSdlError("SDL_ShowSimpleMessageBox");
   }
-}
-
-void SdlRuntime::SeedRandomFromClock() {
-  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
-  random_.Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
 }
 
 // Every handler runs through here. An error that escapes one is reported and
@@ -256,17 +248,17 @@ void SdlRuntime::Dispatch(const SDL_Event& event) {
 // first. On X11 that is one ppoll on the display connection, to the
 // nanosecond: between frames nothing but input and window changes arrives
 // there, since a frame reads the replies to its own round trips itself.
-void SdlRuntime::WaitForInputUntil(std::uint64_t deadline) {
-  const std::uint64_t now = SDL_GetPerformanceCounter();
+void SdlRuntime::WaitForInputUntil(std::int64_t deadline) {
+  const std::int64_t now = counter_.Count();
   if (now >= deadline) return;
-  const std::uint64_t frequency = SDL_GetPerformanceFrequency();
-  const std::uint64_t wait_ns = (deadline - now) * 1'000'000'000 / frequency;
+  const std::int64_t frequency = counter_.Frequency();
+  const std::int64_t wait_ns = (deadline - now) * 1'000'000'000 / frequency;
   if (display_ == nullptr) {
     // Another video driver: SDL waits for input in whole milliseconds, and
     // a second, finer sleep meets the tick.
     const auto whole_ms = static_cast<Sint32>(wait_ns / 1'000'000);
     if (whole_ms > 0 && SDL_WaitEventTimeout(nullptr, whole_ms) != 0) return;
-    const std::uint64_t later = SDL_GetPerformanceCounter();
+    const std::int64_t later = counter_.Count();
     if (later < deadline) {
       std::this_thread::sleep_for(
           std::chrono::nanoseconds((deadline - later) * 1'000'000'000 / frequency));
@@ -293,18 +285,6 @@ void SdlRuntime::DispatchPendingEvents() {
   }
 }
 
-// The first tick on the schedule that can draw: ticks before the form's due
-// count would find isInterval False and change nothing, so nobody wakes for
-// them. Every frame still falls on the tick it would have fallen on.
-std::uint64_t SdlRuntime::NextUsefulTick(std::uint64_t next_tick, std::uint64_t period) const {
-  const auto due = form_->NextFrameDueCount();
-  if (due && *due > 0) {
-    const auto due_count = static_cast<std::uint64_t>(*due);
-    if (next_tick < due_count) next_tick += (due_count - next_tick + period - 1) / period * period;
-  }
-  return next_tick;
-}
-
 int SdlRuntime::Run(frmMain& form) {
   form_ = &form;
   Raise([this] { form_->Form_Load(); });
@@ -314,17 +294,7 @@ int SdlRuntime::Run(frmMain& form) {
   SDL_ShowWindow(surface_.window());
   display_ = XDisplayOf(surface_.window());
 
-  // Ticks keep a steady 5 ms schedule from the first one, which is also
-  // where the pacing timer starts counting; so every tick falls on a whole
-  // multiple of 5 ms of that timer, and every fourth tick after a frame is
-  // exactly 20 ms on. Wake-ups come late, never early, so each tick is aimed
-  // a little before its time: it then lands within half a millisecond of it
-  // even when the machine wakes the program up to 0.9 ms late.
-  const std::uint64_t frequency = SDL_GetPerformanceFrequency();
-  const std::uint64_t period = frequency * kTimer1IntervalMs / 1000;
-  const std::uint64_t lead = frequency * kTickLeadUs / 1'000'000;
-  std::uint64_t next_tick = SDL_GetPerformanceCounter() + period;
-  bool first_tick = true;
+  Timer1Schedule schedule(counter_.Frequency(), counter_.Count(), kTimer1IntervalMs);
   while (!unloaded_) {
     DispatchPendingEvents();
     if (unloaded_) break;
@@ -333,18 +303,13 @@ int SdlRuntime::Run(frmMain& form) {
       if (SDL_WaitEvent(&event) != 0) Dispatch(event);
       continue;
     }
-    next_tick = NextUsefulTick(next_tick, period);
-    const std::uint64_t now = SDL_GetPerformanceCounter();
+    const std::int64_t next_tick = schedule.NextTick(form_->NextFrameDueCount());
+    const std::int64_t now = counter_.Count();
     if (now < next_tick) {
       WaitForInputUntil(next_tick);
       continue;
     }
-    if (first_tick) {
-      next_tick = now - lead;
-      first_tick = false;
-    }
-    // A slow frame skips whole ticks rather than leaving the schedule.
-    while (next_tick <= now) next_tick += period;
+    schedule.Ticked(now);
     Raise([this] { form_->Timer1_Timer(); });
   }
   return exit_status_;

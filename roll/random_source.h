@@ -1,6 +1,7 @@
 // The source of the throw's chance: uniform single-precision values in [0, 1).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <random>
 
@@ -18,6 +19,11 @@ class RandomSource {
 class UniformGenerator final : public RandomSource {
  public:
   void Seed(std::uint32_t seed) { engine_.seed(seed); }
+  // From the system clock, so that each start throws differently.
+  void SeedFromClock() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+    Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
+  }
   float NextUniform() override {
     constexpr float kUnit = 1.0F / 16777216.0F;  // 2^-24
     return static_cast<float>(engine_() >> 8U) * kUnit;

@@ -1,6 +1,5 @@
 #include "win32/win32_runtime.h"
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -8,6 +7,7 @@
 
 #include "app/errors.h"
 #include "app/frm_main.h"
+#include "app/timer1_schedule.h"
 #include "gl/module1.h"
 #include "render/gl_scene.h"
 #include "roll/roll.h"
@@ -20,9 +20,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"KalvoFrmMain";
 constexpr WORD kIconResource = 1;  // in kalvo.rc
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
-// How far ahead of its due time a tick is aimed: wake-ups come late, never
-// early, so a tick aimed a little early lands close to its time.
-constexpr std::int64_t kTickLeadUs = 400;
 constexpr std::int64_t k100nsPerSecond = 10'000'000;
 // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, Windows 10 1803 and later; older
 // headers do not name it.
@@ -116,7 +113,7 @@ class Win32Runtime final : public FormRuntime, public PictureBox {
   void SetTimer1Enabled(bool enabled) override { timer_enabled_ = enabled; }
   void SwapBuffers(Hdc hdc) override;
   void ShowMessage(std::string_view prompt, std::string_view title) override;
-  void SeedRandomFromClock() override;
+  void SeedRandomFromClock() override { random_.SeedFromClock(); }
   RandomSource& Random() override { return random_; }
   CounterSource& PerformanceCounter() override { return counter_; }
 
@@ -138,7 +135,6 @@ class Win32Runtime final : public FormRuntime, public PictureBox {
   WindowShape ClientShape();
   void WaitForInputOrTick(TickTimer& timer, std::int64_t next_tick);
   void DispatchPendingMessages();
-  std::int64_t NextUsefulTick(std::int64_t next_tick, std::int64_t period) const;
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
@@ -243,11 +239,6 @@ void Win32Runtime::ShowMessage(std::string_view prompt, std::string_view title) 
   if (MessageBoxW(owner, Utf16(prompt).c_str(), Utf16(title).c_str(), MB_OK) == 0) {
     LogLastError("MessageBoxW");
   }
-}
-
-void Win32Runtime::SeedRandomFromClock() {
-  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
-  random_.Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
 }
 
 // Every handler runs through here. An error that escapes one is reported and
@@ -369,15 +360,6 @@ void Win32Runtime::DispatchPendingMessages() {  // NOLINT(readability-make-membe
   }
 }
 
-// The first tick on the schedule that can draw: ticks before the form's due
-// count would find isInterval False and change nothing, so nobody wakes for
-// them. Every frame still falls on the tick it would have fallen on.
-std::int64_t Win32Runtime::NextUsefulTick(std::int64_t next_tick, std::int64_t period) const {
-  const auto due = form_->NextFrameDueCount();
-  if (due && next_tick < *due) next_tick += (*due - next_tick + period - 1) / period * period;
-  return next_tick;
-}
-
 int Win32Runtime::Run(frmMain& form) {
   form_ = &form;
   Raise([this] { form_->Form_Load(); });
@@ -387,28 +369,16 @@ int Win32Runtime::Run(frmMain& form) {
   ShowWindow(hwnd_, SW_SHOWDEFAULT);
   RaiseResizeIfChanged(last_shape_.width < 0);
 
-  // Ticks keep a steady 5 ms schedule from the first one, which is also
-  // where the pacing timer starts counting; so every fourth tick after a
-  // frame falls exactly 20 ms on.
   TickTimer timer;
-  const std::int64_t frequency = counter_.Frequency();
-  const std::int64_t period = frequency * kTimer1IntervalMs / 1000;
-  const std::int64_t lead = frequency * kTickLeadUs / 1'000'000;
-  std::int64_t next_tick = counter_.Count() + period;
-  bool first_tick = true;
+  Timer1Schedule schedule(counter_.Frequency(), counter_.Count(), kTimer1IntervalMs);
   while (!unloaded_) {
-    next_tick = NextUsefulTick(next_tick, period);
+    const std::int64_t next_tick = schedule.NextTick(form_->NextFrameDueCount());
     WaitForInputOrTick(timer, next_tick);
     DispatchPendingMessages();
     if (unloaded_ || !timer_enabled_) continue;
     const std::int64_t now = counter_.Count();
     if (now < next_tick) continue;
-    if (first_tick) {
-      next_tick = now - lead;
-      first_tick = false;
-    }
-    // A slow frame skips whole ticks rather than leaving the schedule.
-    while (next_tick <= now) next_tick += period;
+    schedule.Ticked(now);
     Raise([this] { form_->Timer1_Timer(); });
   }
   return exit_status_;
