@@ -18,9 +18,9 @@ declare -A groups=(
   # numpy and matplotlib for the percentiles and the plot
   [bench]="libbenchmark-dev xvfb xdotool libgl1-mesa-dri python3 python3-numpy python3-matplotlib"
 
-  # the Windows build: the cross compiler; Wine, to run its tests; a Japanese
-  # font for its message box; NSIS, for its installer
-  [windows]="g++-mingw-w64-x86-64-posix wine wine64 fonts-ipafont-gothic nsis"
+  # the Windows build: the cross compiler; icotool, for its icon; Wine, to run
+  # its tests; a Japanese font for its message box; NSIS, for its installer
+  [windows]="g++-mingw-w64-x86-64-posix icoutils wine wine64 fonts-ipafont-gothic nsis"
 )
 
 wanted=()
