@@ -119,6 +119,16 @@ class Screen:
         geometry = window.get_geometry()
         return geometry.width, geometry.height
 
+    def icons(self, window):
+        """{(width, height): set of ARGB pixels} of the window's _NET_WM_ICON."""
+        values = window.get_full_property(self.x.intern_atom("_NET_WM_ICON"), 0).value
+        found, i = {}, 0
+        while i < len(values):
+            width, height = values[i], values[i + 1]
+            found[(width, height)] = set(values[i + 2:i + 2 + width * height])
+            i += 2 + width * height
+        return found
+
     def shot(self, window, tag=None):
         """The window's pixels as an RGB image; saved among the artifacts if tagged."""
         width, height = self.size(window)

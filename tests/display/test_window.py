@@ -31,17 +31,12 @@ class WindowTest(unittest.TestCase):
     def test_caption_size_icons_and_frames(self):
         _, window = self.launch("start")
         self.assertEqual(self.screen.size(window), (238, 189))
-        icon = window.get_full_property(self.screen.x.intern_atom("_NET_WM_ICON"), 0).value
-        sizes, i = [], 0
-        while i < len(icon):
-            width, height = icon[i], icon[i + 1]
-            pixels = set(icon[i + 2:i + 2 + width * height])
+        icons = self.screen.icons(window)
+        self.assertEqual(sorted(icons), [(16, 16), (32, 32)])
+        for size, pixels in icons.items():
             self.assertTrue({0xFF000000, 0xFFFFFF00} <= pixels and any(p >> 24 == 0 for p in pixels),
-                            "expected the %dx%d icon to hold opaque black and yellow and clear "
-                            "pixels" % (width, height))
-            sizes.append((width, height))
-            i += 2 + width * height
-        self.assertEqual(sorted(sizes), [(16, 16), (32, 32)])
+                            "expected the %s icon to hold opaque black and yellow and clear "
+                            "pixels" % (size,))
         shots = []
         for _ in range(4):
             shots.append(self.screen.shot(window).tobytes())

@@ -38,15 +38,12 @@ class WineTest(unittest.TestCase):
         window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S)
         self.assertIsNotNone(window, "expected the window; got none (%s)" % program.output())
         self.assertEqual(self.screen.size(window), (238, 189))
-        icon = window.get_full_property(self.screen.x.intern_atom("_NET_WM_ICON"), 0).value
-        sizes, i = [], 0
-        while i < len(icon):
-            pixels = set(icon[i + 2:i + 2 + icon[i] * icon[i + 1]])
+        icons = self.screen.icons(window)
+        self.assertEqual(sorted(icons), [(16, 16), (32, 32)])
+        for size, pixels in icons.items():
             self.assertTrue({0xFF000000, 0xFFFFFF00} <= pixels and any(p >> 24 == 0 for p in pixels),
-                            "expected an icon of black, yellow and clear pixels")
-            sizes.append((icon[i], icon[i + 1]))
-            i += 2 + icon[i] * icon[i + 1]
-        self.assertEqual(sorted(sizes), [(16, 16), (32, 32)])
+                            "expected the %s icon to hold opaque black and yellow and clear "
+                            "pixels" % (size,))
         self.assertTrue(wait_until(lambda: all(self.changing(window) for _ in range(3)), 15),
                         "expected the spinning die to change every 150 ms within 15 s")
 
