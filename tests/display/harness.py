@@ -119,15 +119,19 @@ class Screen:
         geometry = window.get_geometry()
         return geometry.width, geometry.height
 
-    def icons(self, window):
-        """{(width, height): set of ARGB pixels} of the window's _NET_WM_ICON."""
+    def icon_problem(self, window):
+        """What is wrong with the window's _NET_WM_ICON, or None: it should hold
+        a 16 and a 32 pixel image of opaque black and yellow on clear."""
         values = window.get_full_property(self.x.intern_atom("_NET_WM_ICON"), 0).value
-        found, i = {}, 0
+        sizes, i = [], 0
         while i < len(values):
             width, height = values[i], values[i + 1]
-            found[(width, height)] = set(values[i + 2:i + 2 + width * height])
+            pixels = set(values[i + 2:i + 2 + width * height])
+            if not {0xFF000000, 0xFFFFFF00} <= pixels or all(p >> 24 for p in pixels):
+                return "the %dx%d icon is not black and yellow on clear" % (width, height)
+            sizes.append((width, height))
             i += 2 + width * height
-        return found
+        return None if sorted(sizes) == [(16, 16), (32, 32)] else "icon sizes %s" % sizes
 
     def shot(self, window, tag=None):
         """The window's pixels as an RGB image; saved among the artifacts if tagged."""
