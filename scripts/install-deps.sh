@@ -10,9 +10,10 @@ declare -A groups=(
   [build]="build-essential cmake pkg-config libsdl2-dev libgl-dev libx11-dev libpng-dev file"
   # the suite: GoogleTest, a private X server and the tools to look at and
   # poke its windows, Mesa's software renderer, the X core fonts the message
-  # box draws with, and the Debian package's checkers
+  # box draws with, and the Debian package's checkers and SVG renderer
   [test]="googletest libgtest-dev libgmock-dev xvfb xauth xdotool python3 python3-xlib
-          python3-pil libgl1-mesa-dri xfonts-base desktop-file-utils lintian appstream"
+          python3-pil libgl1-mesa-dri xfonts-base desktop-file-utils lintian appstream
+          librsvg2-bin"
   [lint]="clang-format clang-tidy"
   # the figures: Google Benchmark, a private X server poked with xdotool, and
   # numpy and matplotlib for the percentiles and the plot

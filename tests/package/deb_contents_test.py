@@ -69,6 +69,24 @@ class DebContents(unittest.TestCase):
                 self.assertEqual(image.getpixel((middle, size // 4)), YELLOW, "top wedge")
                 self.assertEqual(image.getpixel((middle, size - 1 - size // 8)), BLACK, "lower gap")
 
+    def test_svg_icon_shows_what_the_png_icons_show(self):
+        # Rendered as desktops render it (librsvg) at the largest PNG's size,
+        # each pixel taken as the nearest icon colour: only edges may differ.
+        png_path = max(glob.glob(self.path("usr/share/icons/hicolor/*x*/apps/kalvo.png")),
+                       key=lambda p: int(p.split(os.sep)[-3].split("x")[0]))
+        with Image.open(png_path) as png:
+            size, expected = png.width, list(png.getdata())
+        with tempfile.NamedTemporaryFile(suffix=".png") as out:
+            subprocess.run(["rsvg-convert", "-w", str(size), "-h", str(size), "-o", out.name,
+                            self.path("usr/share/icons/hicolor/scalable/apps/kalvo.svg")],
+                           check=True)
+            with Image.open(out.name) as svg:
+                drawn = list(svg.convert("RGBA").getdata())
+        nearest = lambda p: min((CLEAR, BLACK, YELLOW),
+                                key=lambda c: sum((a - b) ** 2 for a, b in zip(p, c)))
+        differ = sum(nearest(p) != e for p, e in zip(drawn, expected))
+        self.assertLess(differ, size * size // 20, f"{differ} of {size * size} pixels differ")
+
     def test_control_fields_and_computed_dependencies(self):
         field = lambda name: run("dpkg-deb", "-f", self.deb, name)[1].strip()
         self.assertEqual((field("Package"), field("Version"), field("Section")),
