@@ -28,6 +28,9 @@ set(CPACK_PACKAGE_FILE_NAME kalvo-${PROJECT_VERSION}-win64)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
+# The NSIS lines below hold backslashes, which CPack would otherwise read
+# as escapes.
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_GENERATOR ZIP)
 find_program(KALVO_MAKENSIS makensis)
 if(KALVO_MAKENSIS)
@@ -45,7 +48,6 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME kalvo.exe)
 # The Start-menu entry. Written here rather than through
 # CPACK_PACKAGE_EXECUTABLES, whose target for a program at the top of its
 # folder would be "$INSTDIR\.\kalvo.exe".
-# NSIS's single quotes: CPack does not pass double ones through intact.
 set(CPACK_NSIS_CREATE_ICONS_EXTRA
     "  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Kalvo.lnk' '$INSTDIR\\kalvo.exe'")
 set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete '$SMPROGRAMS\\$MUI_TEMP\\Kalvo.lnk'")
