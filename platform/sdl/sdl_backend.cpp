@@ -92,14 +92,6 @@ std::optional<Event> EventOf(const SDL_Event& event) {
   }
 }
 
-// The window's X display connection, or none on other video drivers.
-Display* XDisplayOf(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
-  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
-}
-
 class SdlBackend final : public Backend {
  public:
   int Run();
