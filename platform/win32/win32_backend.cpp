@@ -76,8 +76,7 @@ class WindowDpi {
 
   // The window's outer size for the start-up client area at this DPI.
   std::optional<SIZE> FrameFor(int dpi) const {
-    RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi),
-               TwipsToPixels(kClientHeightTwips, dpi)};
+    RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
     const BOOL ok = adjust_for_dpi_ != nullptr
                         ? adjust_for_dpi_(&frame, kWindowStyle, FALSE, 0, static_cast<UINT>(dpi))
                         : AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
@@ -347,9 +346,10 @@ void Win32Backend::ArmModalTimer(std::optional<std::int64_t> deadline) {
     return;
   }
   const std::int64_t ahead = *deadline - counter_.Count();
-  const std::int64_t ms = ahead <= 0 ? 0 : (ahead * 1000 + counter_.Frequency() - 1) / counter_.Frequency();
-  if (::SetTimer(hwnd_, kModalTimer, static_cast<UINT>(std::max<std::int64_t>(ms, USER_TIMER_MINIMUM)),
-                 nullptr) == 0) {
+  const std::int64_t ms =
+      ahead <= 0 ? 0 : (ahead * 1000 + counter_.Frequency() - 1) / counter_.Frequency();
+  if (::SetTimer(hwnd_, kModalTimer,
+                 static_cast<UINT>(std::max<std::int64_t>(ms, USER_TIMER_MINIMUM)), nullptr) == 0) {
     LogLastError("SetTimer for the ticks during a move");
   }
 }
@@ -399,12 +399,14 @@ LRESULT Win32Backend::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_CAPTURECHANGED:
       // Another window took the mouse: its releases are not Kalvo's.
-      if (reinterpret_cast<HWND>(lparam) != hwnd_) pressed_ = 0;  // NOLINT(performance-no-int-to-ptr)
+      // NOLINTNEXTLINE(performance-no-int-to-ptr)
+      if (reinterpret_cast<HWND>(lparam) != hwnd_) pressed_ = 0;
       return 0;
     case WM_DPICHANGED: {
       // Moved to a display of another scale: the size the system suggests
       // keeps the window as large to the eye. The resize redraws.
-      const auto* suggested = reinterpret_cast<const RECT*>(lparam);  // NOLINT(performance-no-int-to-ptr)
+      // NOLINTNEXTLINE(performance-no-int-to-ptr)
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
       SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
                    suggested->right - suggested->left, suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);

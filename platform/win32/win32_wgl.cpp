@@ -74,8 +74,8 @@ void LogLine(std::string_view line) {
       return Sink::kStandardError;
     }
     if (AttachConsole(ATTACH_PARENT_PROCESS) != 0) {
-      console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+      console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
       if (console != INVALID_HANDLE_VALUE) return Sink::kConsole;
     }
     return Sink::kDebugger;
