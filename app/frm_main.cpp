@@ -25,7 +25,7 @@ void frmMain::Form_Load() {
   }
   InitColors();
   state_.blnViewportDirty = true;
-  scene_.SetUpProjection();
+  SetUpProjection();
 }
 
 void frmMain::Form_Resize() {
@@ -72,18 +72,18 @@ void frmMain::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, floa
 
 void frmMain::DrawFrame() {
   ResetAndAdvance(state_);
-  scene_.Clear();
+  ClearBuffers();
   if (state_.blnViewportDirty) {
     const std::int32_t width =
         RoundToInt32(runtime_.Picture1().ScaleWidth(), "the picture's width");
     const std::int32_t height =
         RoundToInt32(runtime_.Picture1().ScaleHeight(), "the picture's height");
-    scene_.SetViewport(width, height);
+    SetViewport(width, height);
   }
   state_.blnViewportDirty = false;
 
   const auto& count = state_.lngCount;
-  scene_.Draw(FrameView{
+  DrawScene(FrameView{
       .dblElapsed = static_cast<double>(count[0] - count[1]),
       .lngCount0 = count[0],
       .blnRolling = state_.blnRolling,

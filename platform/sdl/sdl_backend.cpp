@@ -110,7 +110,7 @@ class SdlBackend final : public Backend {
   WindowShape Shape() override;
   void Show() override;
   void Swap() override { SDL_GL_SwapWindow(surface_.window()); }
-  void MessageBox(std::string_view text, std::string_view title, bool error) override;
+  void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override { surface_.Destroy(); }
 
  private:
@@ -142,7 +142,7 @@ void SdlBackend::Show() {
   display_ = XDisplayOf(surface_.window());
 }
 
-void SdlBackend::MessageBox(std::string_view text, std::string_view title, bool error) {
+void SdlBackend::ShowMessageBox(std::string_view text, std::string_view title, bool error) {
   const Uint32 flags = error ? SDL_MESSAGEBOX_ERROR : 0;
   if (SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), std::string(text).c_str(),
                                surface_.window()) != 0) {
