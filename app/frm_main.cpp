@@ -65,9 +65,12 @@ std::optional<std::int64_t> frmMain::NextFrameDueCount() const {
 
 void frmMain::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, float /*X*/,
                                float /*Y*/) {
-  kalvo::Picture1_MouseUp(
-      Button, ThrowFlags{state_.blnReset, state_.blnRolling, state_.blnThrown, state_.vecAngle},
-      runtime_.Random());
+  const ThrowFlags flags{state_.blnReset, state_.blnRolling, state_.blnThrown, state_.vecAngle};
+  if (Button == kLeftButton) {
+    ThrowDie(flags, runtime_.Random());
+  } else if (Button == kRightButton) {
+    RequestReset(flags);
+  }
 }
 
 void frmMain::DrawFrame() {
