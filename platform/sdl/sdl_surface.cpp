@@ -25,6 +25,14 @@ bool SetAttribute(SDL_GLattr attribute, int value, const char* name) {
   return false;
 }
 
+// The window's X display connection, or none on other video drivers.
+Display* XDisplayOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
+  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
+}
+
 // The scale the desktop publishes for X11 programs, as the Xft.dpi resource;
 // 96 where it says none. A compositor that scales windows itself publishes 96.
 int XftDpi(Display* display) {
@@ -45,13 +53,6 @@ int XftDpi(Display* display) {
 }
 
 }  // namespace
-
-Display* XDisplayOf(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
-  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
-}
 
 void LogSdlError(const char* what) {
   std::fprintf(stderr, "kalvo: %s failed: %s\n", what, SDL_GetError());

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 
 #include "gl/wgl_api.h"
 
@@ -45,9 +44,6 @@ class SdlWgl final : public WglApi {
   SdlSurface& surface_;
   bool library_loaded_ = false;
 };
-
-// The window's X display connection, or none on other video drivers.
-Display* XDisplayOf(SDL_Window* window);
 
 // "kalvo: <what> failed: <SDL's own error text>" on standard error.
 void LogSdlError(const char* what);
