@@ -13,7 +13,3 @@
 #include <windows.h>
 #include <timeapi.h>
 // clang-format on
-
-// The backend's own MessageBox, and the Backend interface's, are not the
-// system's ANSI-or-wide macro; the backend calls MessageBoxW by name.
-#undef MessageBox
