@@ -5,15 +5,15 @@ look, xdotool to type and click). It knows nothing of Kalvo's internals."""
 import argparse
 import contextlib
 import os
-import select
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 from PIL import Image
 from Xlib import X, display as xdisplay, protocol
+
+from xvfb import xvfb_display
 
 MAIN_CAPTION = "Kalvo 1.0.0"
 APP_TITLE = "Kalvo"
@@ -66,22 +66,8 @@ class Screen:
 
     def __init__(self, *server_args):
         self.stack = contextlib.ExitStack()
-        read_end, write_end = os.pipe()
-        # -noreset: the server would otherwise reset each time its last client left.
-        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                   "1024x768x24", "-nolisten", "tcp", "-noreset", *server_args],
-                                  pass_fds=(write_end,), stderr=tempfile.TemporaryFile())
+        server, self.name = xvfb_display(*server_args)
         self.stack.callback(lambda: (server.terminate(), server.wait()))
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n") and select.select([read_end], [], [], 15)[0]:
-            chunk = os.read(read_end, 16)
-            number += chunk or b"\n"
-        os.close(read_end)
-        number = number.decode().strip()
-        if not number:
-            raise RuntimeError("Xvfb %s reported no display within 15 s" % " ".join(server_args))
-        self.name = ":" + number
         self.env = dict(os.environ, DISPLAY=self.name)
         for variable in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER"):
             self.env.pop(variable, None)
