@@ -19,6 +19,17 @@ MAIN_CAPTION = "Kalvo 1.0.0"
 APP_TITLE = "Kalvo"
 ARGS = argparse.Namespace(program=None, artifacts=None)
 
+# Waits on the picture look this often. Frames come every 20 ms at best, so
+# counting changes needs shots closer together than that.
+SHOT_S = 0.05
+COUNT_SHOT_S = 0.01
+# At rest: the same picture in at least this many shots over at least this
+# long. A busy machine can hold a moving picture for a few hundred ms.
+STILL_S = 1.0
+STILL_SHOTS = 5
+# How long a test watches for something that must not happen.
+QUIET_S = 1.0
+
 
 def wait_until(condition, timeout, interval=0.05):
     """condition()'s first true value within timeout seconds, else its last."""
@@ -127,6 +138,51 @@ class Screen:
         if tag:
             image.save(os.path.join(ARGS.artifacts, tag + ".png"))
         return image
+
+    def shots(self, window, timeout, interval=SHOT_S):
+        """(when, pixels) of the window, again and again for timeout seconds.
+        Each is stamped once taken, so no earlier than what it shows."""
+        deadline = time.monotonic() + timeout
+        while True:
+            pixels = self.shot(window).tobytes()
+            taken = time.monotonic()
+            yield taken, pixels
+            if taken > deadline:
+                return
+            time.sleep(interval)
+
+    def changes(self, window, timeout):
+        """Whether the picture changes within timeout seconds."""
+        shots = self.shots(window, timeout)
+        _, first = next(shots)
+        return any(pixels != first for _, pixels in shots)
+
+    def count_changes(self, window, wanted, timeout):
+        """How often the picture changes, counted up to wanted, and stopped
+        early if it holds still for STILL_S. Each change is at least one frame,
+        so wanted changes are at least that many frames however slow they come."""
+        seen, previous, since = 0, None, None
+        for taken, pixels in self.shots(window, timeout, COUNT_SHOT_S):
+            if pixels != previous:
+                seen += previous is not None
+                previous, since = pixels, taken
+            elif taken - since >= STILL_S:
+                break
+            if seen >= wanted:
+                break
+        return seen
+
+    def still(self, window, timeout):
+        """(picture, when first seen) once it stays the same over STILL_SHOTS
+        shots and STILL_S, or None if it does not within timeout seconds."""
+        picture, since, count = None, None, 0
+        for taken, pixels in self.shots(window, timeout):
+            if pixels != picture:
+                picture, since, count = pixels, taken, 0
+            count += 1
+            if count >= STILL_SHOTS and taken - since >= STILL_S:
+                return picture, since
+        return None
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=20)
