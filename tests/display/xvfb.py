@@ -19,27 +19,28 @@ START_S = 15
 def xvfb_display(*server_args, screen="1024x768x24"):
     """(server process, display name such as ":1"); raises if none comes."""
     read_end, write_end = os.pipe()
-    errors = tempfile.TemporaryFile()
-    # -noreset: the server would otherwise reset each time its last client left.
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
-                               "-nolisten", "tcp", "-noreset", *server_args],
-                              pass_fds=(write_end,), stderr=errors)
-    os.close(write_end)
-    number = b""
-    try:
-        while not number.endswith(b"\n") and select.select([read_end], [], [], START_S)[0]:
-            chunk = os.read(read_end, 16)
-            number += chunk or b"\n"
-    finally:
-        os.close(read_end)
-    number = number.decode().strip()
-    if not number:
-        server.terminate()
-        server.wait()
-        errors.seek(0)
-        raise RuntimeError("Xvfb %s reported no display within %d s: %s"
-                           % (" ".join(server_args), START_S,
-                              errors.read().decode(errors="replace").strip() or "it said nothing"))
+    with tempfile.TemporaryFile() as errors:
+        # -noreset: the server would otherwise reset each time its last client left.
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
+                                   "-nolisten", "tcp", "-noreset", *server_args],
+                                  pass_fds=(write_end,), stderr=errors)
+        os.close(write_end)
+        number = b""
+        try:
+            while not number.endswith(b"\n") and select.select([read_end], [], [], START_S)[0]:
+                chunk = os.read(read_end, 16)
+                number += chunk or b"\n"
+        finally:
+            os.close(read_end)
+        number = number.decode().strip()
+        if not number:
+            server.terminate()
+            server.wait()
+            errors.seek(0)
+            raise RuntimeError("Xvfb %s reported no display within %d s: %s"
+                               % (" ".join(server_args), START_S,
+                                  errors.read().decode(errors="replace").strip()
+                                  or "it said nothing"))
     return server, ":" + number
 
 
