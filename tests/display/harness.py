@@ -29,6 +29,8 @@ STILL_S = 1.0
 STILL_SHOTS = 5
 # How long a test watches for something that must not happen.
 QUIET_S = 1.0
+# The next frame comes within this, however busy the machine.
+NEXT_FRAME_S = 10
 
 
 def wait_until(condition, timeout, interval=0.05):

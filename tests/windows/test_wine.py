@@ -9,8 +9,8 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "display"))
-from harness import APP_TITLE, ARGS, MAIN_CAPTION, Screen, main  # noqa: E402
-from test_throw import FACES_OF_TINT, THROW_S, throw, top_face  # noqa: E402
+from harness import APP_TITLE, ARGS, MAIN_CAPTION, NEXT_FRAME_S, Screen, main  # noqa: E402
+from test_throw import FACES_OF_TINT, throw, top_face  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
 WINDOW_S = 60  # the first run makes the Wine prefix, which takes a while
@@ -40,7 +40,7 @@ class WineTest(unittest.TestCase):
         tint, pips, _ = top_face(self.screen.shot(window, "rest"))
         self.assertIn(pips, FACES_OF_TINT[tint], "expected a face up; saw %d pips" % pips)
         self.screen.click(window, 3)
-        self.assertTrue(self.screen.changes(window, THROW_S),
+        self.assertTrue(self.screen.changes(window, NEXT_FRAME_S),
                         "expected a right release to bring the spin back")
         self.screen.key(window, "Escape")
         self.assertEqual(program.wait(10), 0, program.output())
