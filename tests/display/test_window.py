@@ -5,7 +5,7 @@ import unittest
 
 from PIL import ImageChops
 
-from harness import MAIN_CAPTION, QUIET_S, Screen, main, wait_until
+from harness import MAIN_CAPTION, QUIET_S, STILL_S, Screen, main, wait_until
 
 SPIN_CHANGES = 20
 SPIN_S = 10
@@ -37,8 +37,8 @@ class WindowTest(unittest.TestCase):
         self.assertIsNone(self.screen.icon_problem(window))
         changes = self.screen.count_changes(window, SPIN_CHANGES, SPIN_S)
         self.assertEqual(changes, SPIN_CHANGES, "expected the spinning die to change %d times "
-                         "within %d s, never holding still for a second; it changed %d times"
-                         % (SPIN_CHANGES, SPIN_S, changes))
+                         "within %d s, never holding still for %.1f s; it changed %d times"
+                         % (SPIN_CHANGES, SPIN_S, STILL_S, changes))
 
     def test_picture_follows_window_size(self):
         _, window = self.launch("resize")

@@ -9,7 +9,8 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "display"))
-from harness import APP_TITLE, ARGS, MAIN_CAPTION, NEXT_FRAME_S, Screen, main  # noqa: E402
+from harness import (APP_TITLE, ARGS, MAIN_CAPTION, NEXT_FRAME_S, STILL_S,  # noqa: E402
+                     Screen, main)
 from test_throw import FACES_OF_TINT, throw, top_face  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
@@ -32,8 +33,8 @@ class WineTest(unittest.TestCase):
         self.assertIsNone(self.screen.icon_problem(window))
         changes = self.screen.count_changes(window, SPIN_CHANGES, SPIN_S)
         self.assertEqual(changes, SPIN_CHANGES, "expected the spinning die to change %d times "
-                         "within %d s, never holding still for a second; it changed %d times"
-                         % (SPIN_CHANGES, SPIN_S, changes))
+                         "within %d s, never holding still for %.1f s; it changed %d times"
+                         % (SPIN_CHANGES, SPIN_S, STILL_S, changes))
 
         self.screen.xdotool("windowsize", "--sync", window.id, 300, 300)  # pips big enough to count
         throw(self, self.screen, window)
