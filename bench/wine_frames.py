@@ -37,12 +37,14 @@ def one_run(program, env, seconds, log_path):
         started = time.monotonic()
         proc = subprocess.Popen([WINE_RUN, program], env=env, stdout=log, stderr=log)
         while b"wglSwapBuffers" not in open(log_path, "rb").read():
-            if proc.poll() is not None or time.monotonic() - started > FIRST_FRAME_S:
+            ended = proc.poll() is not None
+            if ended or time.monotonic() - started > FIRST_FRAME_S:
                 proc.kill()
                 proc.wait()
                 tail = open(log_path, "rb").read().decode(errors="replace").splitlines()[-20:]
-                sys.exit("wine_frames: %s drew no frame within %d s (exit status %s); it said:\n%s"
-                         % (program, FIRST_FRAME_S, proc.returncode, "\n".join(tail)))
+                why = ("ended with status %d" % proc.returncode if ended
+                       else "drew no frame within %d s" % FIRST_FRAME_S)
+                sys.exit("wine_frames: %s %s; it said:\n%s" % (program, why, "\n".join(tail)))
             time.sleep(0.002)
         to_first_frame = time.monotonic() - started
         time.sleep(1)
