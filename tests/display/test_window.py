@@ -5,7 +5,7 @@ import unittest
 
 from PIL import ImageChops
 
-from harness import MAIN_CAPTION, QUIET_S, STILL_S, Screen, main, wait_until
+from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, STILL_S, Screen, main, wait_until
 
 SPIN_CHANGES = 20
 SPIN_S = 10
@@ -52,7 +52,7 @@ class WindowTest(unittest.TestCase):
                 box = floor_box(self.screen.shot(window))
                 return box and all(abs(a - b) <= 3 for a, b in zip(box, want)) and box
 
-            got = wait_until(fits, 5)
+            got = wait_until(fits, NEXT_FRAME_S)
             self.screen.shot(window, "resize-%dx%d" % (width, height))
             self.assertTrue(got, "at %dx%d expected the floor's box near %s (the first frame's "
                             "%s scaled); got %s" % (width, height, want, start,
