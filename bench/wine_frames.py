@@ -12,25 +12,19 @@ from outside as well; the CPU is the process's utime + stime.
 import collections
 import os
 import re
-import select
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
 
-WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts", "wine-run")
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "display"))
+from xvfb import xvfb_display  # noqa: E402
+
+WINE_RUN = os.path.join(HERE, "..", "scripts", "wine-run")
 SKIPPED_FRAMES = 5  # the first frames come from the first resize, off the schedule
-
-
-def xvfb():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                               "1024x768x24", "-nolisten", "tcp", "-noreset"],
-                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    select.select([read_end], [], [], 15)
-    return server, ":" + os.read(read_end, 16).decode().strip()
+FIRST_FRAME_S = 120  # the first run makes the Wine prefix, which takes a while
 
 
 def cpu_seconds(pid):
@@ -43,6 +37,14 @@ def one_run(program, env, seconds, log_path):
         started = time.monotonic()
         proc = subprocess.Popen([WINE_RUN, program], env=env, stdout=log, stderr=log)
         while b"wglSwapBuffers" not in open(log_path, "rb").read():
+            ended = proc.poll() is not None
+            if ended or time.monotonic() - started > FIRST_FRAME_S:
+                proc.kill()
+                proc.wait()
+                tail = open(log_path, "rb").read().decode(errors="replace").splitlines()[-20:]
+                why = ("ended with status %d" % proc.returncode if ended
+                       else "drew no frame within %d s" % FIRST_FRAME_S)
+                sys.exit("wine_frames: %s %s; it said:\n%s" % (program, why, "\n".join(tail)))
             time.sleep(0.002)
         to_first_frame = time.monotonic() - started
         time.sleep(1)
@@ -63,7 +65,7 @@ def main():
     program = sys.argv[1]
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 10
-    server, display = xvfb()
+    server, display = xvfb_display()
     env = dict(os.environ, DISPLAY=display, WINEDEBUG="+timestamp,+wgl")
     results = []
     try:

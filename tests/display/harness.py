@@ -5,19 +5,33 @@ look, xdotool to type and click). It knows nothing of Kalvo's internals."""
 import argparse
 import contextlib
 import os
-import select
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 from PIL import Image
 from Xlib import X, display as xdisplay, protocol
 
+from xvfb import xvfb_display
+
 MAIN_CAPTION = "Kalvo 1.0.0"
 APP_TITLE = "Kalvo"
 ARGS = argparse.Namespace(program=None, artifacts=None)
+
+# Waits on the picture look this often. Frames come every 20 ms at best, so
+# counting changes needs shots closer together than that.
+SHOT_S = 0.05
+COUNT_SHOT_S = 0.01
+# At rest: the same picture in at least this many shots over at least this
+# long. A busy machine holds a moving picture for a few hundred ms, once in
+# a while for longer: one frame came 1.5 s after the last, mid-throw.
+STILL_S = 2.0
+STILL_SHOTS = 5
+# How long a test watches for something that must not happen.
+QUIET_S = 1.0
+# The next frame comes within this, however busy the machine.
+NEXT_FRAME_S = 10
 
 
 def wait_until(condition, timeout, interval=0.05):
@@ -66,22 +80,8 @@ class Screen:
 
     def __init__(self, *server_args):
         self.stack = contextlib.ExitStack()
-        read_end, write_end = os.pipe()
-        # -noreset: the server would otherwise reset each time its last client left.
-        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                   "1024x768x24", "-nolisten", "tcp", "-noreset", *server_args],
-                                  pass_fds=(write_end,), stderr=tempfile.TemporaryFile())
+        server, self.name = xvfb_display(*server_args)
         self.stack.callback(lambda: (server.terminate(), server.wait()))
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n") and select.select([read_end], [], [], 15)[0]:
-            chunk = os.read(read_end, 16)
-            number += chunk or b"\n"
-        os.close(read_end)
-        number = number.decode().strip()
-        if not number:
-            raise RuntimeError("Xvfb %s reported no display within 15 s" % " ".join(server_args))
-        self.name = ":" + number
         self.env = dict(os.environ, DISPLAY=self.name)
         for variable in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER"):
             self.env.pop(variable, None)
@@ -149,6 +149,53 @@ class Screen:
         root.change_property(self.x.intern_atom("RESOURCE_MANAGER"), self.x.intern_atom("STRING"),
                              8, text.encode())
         self.x.sync()
+
+    def shots(self, window, timeout, interval=SHOT_S, box=None):
+        """(when, pixels) of the window, or of the box (left, top, right,
+        bottom) within it, again and again for timeout seconds. Each is
+        stamped once taken, so no earlier than what it shows."""
+        deadline = time.monotonic() + timeout
+        while True:
+            image = self.shot(window)
+            pixels = (image.crop(box) if box else image).tobytes()
+            taken = time.monotonic()
+            yield taken, pixels
+            if taken > deadline:
+                return
+            time.sleep(interval)
+
+    def changes(self, window, timeout, box=None):
+        """Whether the picture changes within timeout seconds."""
+        shots = self.shots(window, timeout, box=box)
+        _, first = next(shots)
+        return any(pixels != first for _, pixels in shots)
+
+    def count_changes(self, window, wanted, timeout, box=None):
+        """How often the picture changes, counted up to wanted, and stopped
+        early if it holds still for STILL_S. Each change is at least one frame,
+        so wanted changes are at least that many frames however slow they come."""
+        seen, previous, since = 0, None, None
+        for taken, pixels in self.shots(window, timeout, COUNT_SHOT_S, box):
+            if pixels != previous:
+                seen += previous is not None
+                previous, since = pixels, taken
+            elif taken - since >= STILL_S:
+                break
+            if seen >= wanted:
+                break
+        return seen
+
+    def still(self, window, timeout, box=None):
+        """(picture, when first seen) once it stays the same over STILL_SHOTS
+        shots and STILL_S, or None if it does not within timeout seconds."""
+        picture, since, count = None, None, 0
+        for taken, pixels in self.shots(window, timeout, box=box):
+            if pixels != picture:
+                picture, since, count = pixels, taken, 0
+            count += 1
+            if count >= STILL_SHOTS and taken - since >= STILL_S:
+                return picture, since
+        return None
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=20)

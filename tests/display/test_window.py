@@ -1,12 +1,15 @@
 """The real window: caption, size and icons, frames that keep coming, a
 picture that follows the window's size, and the ways of closing it."""
 
-import time
 import unittest
 
 from PIL import ImageChops
 
-from harness import MAIN_CAPTION, Screen, main, wait_until
+from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, STILL_S, Screen, main, wait_until
+
+SPIN_CHANGES = 20
+SPIN_S = 10
+
 
 def floor_box(image):
     """(left, top, right, bottom) of the floor's grey, or None."""
@@ -32,11 +35,10 @@ class WindowTest(unittest.TestCase):
         _, window = self.launch("start")
         self.assertEqual(self.screen.size(window), (238, 189))
         self.assertIsNone(self.screen.icon_problem(window))
-        shots = []
-        for _ in range(4):
-            shots.append(self.screen.shot(window).tobytes())
-            time.sleep(0.15)
-        self.assertEqual(len(set(shots)), 4, "expected the spinning die to change every 150 ms")
+        changes = self.screen.count_changes(window, SPIN_CHANGES, SPIN_S)
+        self.assertEqual(changes, SPIN_CHANGES, "expected the spinning die to change %d times "
+                         "within %d s, never holding still for %.1f s; it changed %d times"
+                         % (SPIN_CHANGES, SPIN_S, STILL_S, changes))
 
     def test_picture_follows_window_size(self):
         _, window = self.launch("resize")
@@ -50,7 +52,7 @@ class WindowTest(unittest.TestCase):
                 box = floor_box(self.screen.shot(window))
                 return box and all(abs(a - b) <= 3 for a, b in zip(box, want)) and box
 
-            got = wait_until(fits, 5)
+            got = wait_until(fits, NEXT_FRAME_S)
             self.screen.shot(window, "resize-%dx%d" % (width, height))
             self.assertTrue(got, "at %dx%d expected the floor's box near %s (the first frame's "
                             "%s scaled); got %s" % (width, height, want, start,
@@ -81,11 +83,11 @@ class WindowTest(unittest.TestCase):
                     self.screen.close_box(window)
                 else:
                     self.screen.key(window, "a", "Return", "space", "shift+a")
-                    time.sleep(0.3)
-                    self.assertTrue(program.running(), "expected other keys to do nothing")
+                    self.assertIsNone(program.wait(QUIET_S), "expected other keys to do nothing; "
+                                      "Kalvo ended (%s)" % program.output())
                     self.screen.key(window, how)
-                status = program.wait(5)
-                self.assertEqual(status, 0, "expected exit status 0 within 5 s of %s; got %s (%s)"
+                status = program.wait(10)
+                self.assertEqual(status, 0, "expected exit status 0 within 10 s of %s; got %s (%s)"
                                  % (how, status, program.output()))
 
 

@@ -13,11 +13,15 @@ from PIL import Image, ImageChops
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "display"))
-from harness import APP_TITLE, ARGS, MAIN_CAPTION, Screen, main, wait_until  # noqa: E402
-from test_throw import FACES_OF_TINT, top_face  # noqa: E402
+from harness import (APP_TITLE, ARGS, MAIN_CAPTION, NEXT_FRAME_S, STILL_S,  # noqa: E402
+                     Screen, main, wait_until)
+from test_throw import FACES_OF_TINT, throw, top_face  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
 WINDOW_S = 60  # the first run makes the Wine prefix, which takes a while
+SPIN_CHANGES = 20
+SPIN_S = 15
+UNTHROWN_CHANGES = 150
 
 
 def windows_path(path):
@@ -38,35 +42,23 @@ class WineTest(unittest.TestCase):
         return self.screen.start(tag or "kalvo" + "".join(server_args),
                                  [WINE_RUN, *(command or [ARGS.program])], env)
 
-    def changing(self, window):
-        first = self.screen.shot(window).tobytes()
-        time.sleep(0.15)
-        return self.screen.shot(window).tobytes() != first
-
-    def still(self, window):
-        first = self.screen.shot(window).tobytes()
-        time.sleep(0.5)
-        return self.screen.shot(window).tobytes() == first
-
     def test_window_icons_throw_reset_and_escape(self):
         program = self.start()
         window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S)
         self.assertIsNotNone(window, "expected the window; got none (%s)" % program.output())
         self.assertEqual(self.screen.size(window), (238, 189))
         self.assertIsNone(self.screen.icon_problem(window))
-        self.assertTrue(wait_until(lambda: all(self.changing(window) for _ in range(3)), 15),
-                        "expected the spinning die to change every 150 ms within 15 s")
+        changes = self.screen.count_changes(window, SPIN_CHANGES, SPIN_S)
+        self.assertEqual(changes, SPIN_CHANGES, "expected the spinning die to change %d times "
+                         "within %d s, never holding still for %.1f s; it changed %d times"
+                         % (SPIN_CHANGES, SPIN_S, STILL_S, changes))
 
         self.screen.xdotool("windowsize", "--sync", window.id, 300, 300)  # pips big enough to count
-        self.screen.click(window, 1)
-        clicked = time.monotonic()
-        self.assertTrue(wait_until(lambda: self.still(window), 10, 0),
-                        "expected the die to come to rest within 10 s of a left release")
-        self.assertGreater(time.monotonic() - clicked, 2.0, "expected 100 frames of 20 ms first")
+        throw(self, self.screen, window)
         tint, pips, _ = top_face(self.screen.shot(window, "rest"))
         self.assertIn(pips, FACES_OF_TINT[tint], "expected a face up; saw %d pips" % pips)
         self.screen.click(window, 3)
-        self.assertTrue(wait_until(lambda: self.changing(window), 2),
+        self.assertTrue(self.screen.changes(window, NEXT_FRAME_S),
                         "expected a right release to bring the spin back")
         # A bare Alt or F10 must not leave Escape to a menu mode.
         self.screen.key(window, "alt")
@@ -111,19 +103,8 @@ class WineTest(unittest.TestCase):
             shot = self.screen.shot(desktop)
             return box_unlike(shot, shot.getpixel((shot.width - 1, shot.height - 1)))
 
-        def picture_changing():
-            box = kalvo()
-            first = self.screen.shot(desktop).crop(box).tobytes()
-            time.sleep(0.15)
-            return self.screen.shot(desktop).crop(box).tobytes() != first
-
-        def picture_still():
-            box = kalvo()
-            first = self.screen.shot(desktop).crop(box).tobytes()
-            time.sleep(0.5)
-            return self.screen.shot(desktop).crop(box).tobytes() == first
-
-        self.assertTrue(wait_until(lambda: kalvo() and picture_changing(), WINDOW_S),
+        self.assertTrue(wait_until(kalvo, WINDOW_S) and
+                        self.screen.changes(desktop, NEXT_FRAME_S, kalvo()),
                         "expected the spinning die on Wine's desktop (%s)" % program.output())
         left, top, right, bottom = kalvo()
         inside = ((left + right) // 2, (top + bottom) // 2 + 20)
@@ -132,10 +113,12 @@ class WineTest(unittest.TestCase):
             self.screen.xdotool("mousemove", "--window", desktop.id, *start, "mousedown", button)
             self.screen.xdotool("mousemove", "--window", desktop.id, *end, "mouseup", button)
 
-        # Pressed on the desktop and released over the picture: not Kalvo's click.
+        # Pressed on the desktop and released over the picture: not Kalvo's
+        # click. A throw changes the picture about 120 times, then holds still.
         press_release((right + 200, bottom + 200), inside)
-        self.assertFalse(wait_until(picture_still, 4, 0),
-                         "expected no throw from a press outside and a release inside")
+        changes = self.screen.count_changes(desktop, UNTHROWN_CHANGES, 60, kalvo())
+        self.assertEqual(changes, UNTHROWN_CHANGES, "expected no throw from a press outside and "
+                         "a release inside; the picture held still after %d changes" % changes)
 
         # Held on the caption and dragged: the die goes on spinning meanwhile.
         caption = ((left + right) // 2, top + 10)
@@ -144,10 +127,11 @@ class WineTest(unittest.TestCase):
             self.screen.xdotool("mousemove", "--window", desktop.id,
                                 caption[0] + 15 * step, caption[1] + 10 * step)
             time.sleep(0.1)  # a user's hand, not a wait for the program
-        during = wait_until(picture_changing, 5)
+        during = self.screen.count_changes(desktop, SPIN_CHANGES, SPIN_S, kalvo())
         self.screen.shot(desktop, "desktop-dragging")
         self.screen.xdotool("mouseup", 1)
-        self.assertTrue(during, "expected frames to keep coming while the caption is dragged")
+        self.assertEqual(during, SPIN_CHANGES, "expected frames to keep coming while the caption "
+                         "is held; the picture changed %d times" % during)
         moved = wait_until(lambda: kalvo()[:2] == (left + 150, top + 100), 5)
         self.assertTrue(moved, "expected the window moved by (150, 100); it is at %s"
                         % (kalvo(),))
@@ -155,7 +139,7 @@ class WineTest(unittest.TestCase):
         # Pressed over the picture and released outside: the die is thrown.
         left, top, right, bottom = kalvo()
         press_release(((left + right) // 2, (top + bottom) // 2 + 20), (right + 100, bottom + 50))
-        self.assertTrue(wait_until(picture_still, 10, 0),
+        self.assertTrue(self.screen.still(desktop, 30, (left, top, right, bottom)),
                         "expected a press inside and a release outside to throw the die")
         self.screen.shot(desktop, "desktop-thrown")
 

@@ -1,0 +1,63 @@
+"""A private Xvfb on a display number it picks itself: the one starter for the
+display tests and the benchmarks. Standard library only, so that the bench
+needs none of the tests' packages.
+
+    xvfb.py [--screen WxHxD] -- COMMAND [ARG...]
+
+runs COMMAND with DISPLAY set to a fresh server and ends the server after."""
+
+import argparse
+import os
+import select
+import subprocess
+import sys
+import tempfile
+
+START_S = 15
+
+
+def xvfb_display(*server_args, screen="1024x768x24"):
+    """(server process, display name such as ":1"); raises if none comes."""
+    read_end, write_end = os.pipe()
+    with tempfile.TemporaryFile() as errors:
+        # -noreset: the server would otherwise reset each time its last client left.
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
+                                   "-nolisten", "tcp", "-noreset", *server_args],
+                                  pass_fds=(write_end,), stderr=errors)
+        os.close(write_end)
+        number = b""
+        try:
+            while not number.endswith(b"\n") and select.select([read_end], [], [], START_S)[0]:
+                chunk = os.read(read_end, 16)
+                number += chunk or b"\n"
+        finally:
+            os.close(read_end)
+        number = number.decode().strip()
+        if not number:
+            server.terminate()
+            server.wait()
+            errors.seek(0)
+            raise RuntimeError("Xvfb %s reported no display within %d s: %s"
+                               % (" ".join(server_args), START_S,
+                                  errors.read().decode(errors="replace").strip()
+                                  or "it said nothing"))
+    return server, ":" + number
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--screen", default="1024x768x24")
+    parser.add_argument("command", nargs="+")
+    options = parser.parse_args()
+    server, name = xvfb_display(screen=options.screen)
+    try:
+        env = dict(os.environ, DISPLAY=name)
+        env.pop("WAYLAND_DISPLAY", None)
+        return subprocess.call(options.command, env=env)
+    finally:
+        server.terminate()
+        server.wait()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
