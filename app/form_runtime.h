@@ -1,6 +1,7 @@
 // What the window's handlers need from the windowing runtime: the window, its
 // picture and timer, a message box, closing, the clock and the random
-// generator. The platform folder implements it over SDL; tests use a fake.
+// generator. The shared runtime (app/runtime.h) implements it over each
+// platform's backend; the handlers' tests use a fake.
 #pragma once
 
 #include <string_view>

@@ -71,7 +71,7 @@ void frmMain::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, floa
 }
 
 void frmMain::DrawFrame() {
-  ResetAndAdvance();
+  ResetAndAdvance(state_);
   scene_.Clear();
   if (state_.blnViewportDirty) {
     const std::int32_t width =
@@ -99,14 +99,13 @@ void frmMain::InitColors() {
   state_.sngRed = {1, 0, 0, 1};
 }
 
-// The only stage of a frame that changes state: a pending reset, then one
-// step of the counters. lngCount(1) stands still while a throw is out, so
-// lngCount(0) - lngCount(1) counts the throw's frames.
-void frmMain::ResetAndAdvance() {
-  auto& count = state_.lngCount;
-  if (state_.blnReset) {
-    state_.blnReset = false;
-    state_.blnRolling = false;
+// lngCount(1) stands still while a throw is out, so lngCount(0) - lngCount(1)
+// counts the throw's frames.
+void ResetAndAdvance(FrameState& state) {
+  auto& count = state.lngCount;
+  if (state.blnReset) {
+    state.blnReset = false;
+    state.blnRolling = false;
     count = {0, 0};
   }
   if (count[0] == std::numeric_limits<std::int32_t>::max()) {
@@ -120,7 +119,7 @@ void frmMain::ResetAndAdvance() {
     if (shift == 0) return;
   }
   ++count[0];
-  if (!state_.blnRolling) ++count[1];
+  if (!state.blnRolling) ++count[1];
 }
 
 }  // namespace kalvo

@@ -1,6 +1,6 @@
 // The main window: its frame state and the handlers the runtime raises, one
 // at a time, on the UI thread. It owns the frame state and the pacing timer;
-// the context belongs to Module1, the drawing to the Scene, the window itself
+// the context belongs to Module1, the drawing to GlScene, the window itself
 // to the runtime.
 #pragma once
 
@@ -10,22 +10,19 @@
 #include <optional>
 #include <string_view>
 
+#include "app/form_design.h"
 #include "app/form_runtime.h"
+#include "app/input.h"
 #include "gl/module1.h"
-#include "render/scene.h"
+#include "render/gl_scene.h"
 #include "render/scene_types.h"
 #include "timing/cls_time_counter.h"
 
 namespace kalvo {
 
-inline constexpr std::string_view kCaption = "Kalvo 1.0.0";
-inline constexpr std::string_view kAppTitle = "Kalvo";
 inline constexpr std::string_view kInitGlFailed = "OpenGLの初期化に失敗しました。";
-inline constexpr int kClientWidthPx = 238;  // the start-up client area
-inline constexpr int kClientHeightPx = 189;
 inline constexpr int kTimer1IntervalMs = 5;  // how often the pacing is tested
 inline constexpr std::int32_t kFrameIntervalMs = 20;
-inline constexpr std::int16_t kKeyEscape = 27;
 
 // The state the handlers share. All zero when the window is created.
 struct FrameState {
@@ -41,9 +38,13 @@ struct FrameState {
   std::array<std::int32_t, 2> lngCount{};
 };
 
+// The first stage of a frame, and the only one that changes state: a pending
+// reset, then one step of the frame counters.
+void ResetAndAdvance(FrameState& state);
+
 class frmMain {
  public:
-  frmMain(FormRuntime& runtime, Module1& module1, Scene& scene)
+  frmMain(FormRuntime& runtime, Module1& module1, GlScene& scene)
       : runtime_(runtime), module1_(module1), scene_(scene) {}
 
   void Form_Load();
@@ -64,16 +65,13 @@ class frmMain {
   std::optional<std::int64_t> NextFrameDueCount() const;
 
   const FrameState& State() const { return state_; }
-  // For tests that put the window into a given state.
-  FrameState& MutableState() { return state_; }
 
  private:
   void InitColors();
-  void ResetAndAdvance();
 
   FormRuntime& runtime_;
   Module1& module1_;
-  Scene& scene_;
+  GlScene& scene_;
   FrameState state_;
 };
 

@@ -11,7 +11,7 @@
 
 #include "app/frm_main.h"
 #include "gl/module1.h"
-#include "platform/sdl_surface.h"
+#include "platform/sdl/sdl_surface.h"
 #include "render/gl_scene.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The Windows build's figures under Wine: start-up, frame intervals, CPU.
 
-    bench/wine_frames.py build/windows/win32/kalvo.exe [RUNS [SECONDS]]
+    bench/wine_frames.py build/windows/platform/win32/kalvo.exe [RUNS [SECONDS]]
 
 Starts kalvo.exe RUNS times (default 5) on a private Xvfb, each for SECONDS
 (default 10) of idle spin. Frame times are Wine's own trace of each buffer

@@ -25,8 +25,6 @@ class Module1 {
   // Makes no context current and deletes the one InitGL made, once.
   void ReleaseGL();
 
-  Hglrc hRC() const { return hRC_; }
-
  private:
   WglApi& wgl_;
   Hglrc hRC_ = Hglrc::kNone;

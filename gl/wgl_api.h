@@ -1,6 +1,6 @@
 // The platform calls that put an OpenGL context on a drawing surface, shaped
 // as the program asks for them: choose a pixel format, set it, create a
-// context, make it current, delete it. The platform folder implements them;
+// context, make it current, delete it. Each platform's backend implements them;
 // tests fail them one by one.
 #pragma once
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/input.h"
+
 namespace kalvo {
 
 std::int16_t OutcomeFor(float r) {

@@ -5,15 +5,12 @@
 
 #include <cstdint>
 
+// The orientation is the scene's own type: the scene gives its three angles
+// their meaning and order, the throw only chooses them.
 #include "render/scene_types.h"
 #include "roll/random_source.h"
 
 namespace kalvo {
-
-// Mouse buttons, as the platform layers hand them to the window.
-inline constexpr std::int16_t kLeftButton = 1;
-inline constexpr std::int16_t kRightButton = 2;
-inline constexpr std::int16_t kMiddleButton = 4;
 
 // The members of the window's frame state that a release writes.
 struct ThrowFlags {
@@ -23,7 +20,7 @@ struct ThrowFlags {
   tVector& vecAngle;
 };
 
-// Left: throw, unless a throw is already out (then nothing, and no draw).
+// Button in Kalvo's codes (app/input.h). Left: throw, unless a throw is already out (then nothing, and no draw).
 // Right: ask for a reset. Any other button: nothing.
 void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& random);
 

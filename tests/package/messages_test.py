@@ -4,9 +4,13 @@ and no other; and Kalvo prints the table's message for each cause that needs no 
 import glob, os, re, subprocess, sys, unittest
 
 ROOT, KALVO = sys.argv[1:3]
-PRINTED = {re.sub(r"%[-0-9.]*[a-z]", "…", text)
-           for source in glob.glob(f"{ROOT}/*/*.cpp") for text in re.findall(
-               r'"(kalvo: (?:[^"\\]|\\.)*?)(?:\\n)?"', open(source, encoding="utf-8").read())}
+# A literal that ends in ": " has the reason appended where it is printed.
+PRINTED = {re.sub(r"(%[-0-9.]*[a-z]|: $)", lambda m: m[0].rstrip() + " …" if m[0] == ": " else "…",
+                  text)
+           for part in ("app", "platform")
+           for source in glob.glob(f"{ROOT}/{part}/**/*.cpp", recursive=True)
+           for text in re.findall(r'"(kalvo: (?:[^"\\]|\\.)*?)(?:\\n)?"',
+                                  open(source, encoding="utf-8").read())}
 PRINTED.discard("kalvo: …")  # a message box's echo; the table gives each box by its text
 TABLE = open(f"{ROOT}/README.md", encoding="utf-8").read().split("\n## Troubleshooting\n")[1]
 EXPLAINED = set(re.findall(r"^\| `(kalvo: [^`]*)`", TABLE.split("\n## ")[0], re.M))

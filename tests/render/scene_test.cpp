@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/input.h"
 #include "render/camera.h"
 #include "render/die_model.h"
 #include "render/trajectory.h"
@@ -215,10 +216,12 @@ TEST(DieModel, EachDiscRunsRoundFromItsRightmostPointAndBadCountsDrawNothing) {
 TEST(Frame, ClearsSetsTheViewportAndDrawsFloorAndDieUnderTheCamera) {
   testing::Window w;
   w.Start();
+  w.runtime.random.queue = {0.7F, 0.34F};  // outcome 5, a spin of 30
+  w.form.Picture1_MouseUp(kLeftButton, 0, 5, 5);
+  w.form.Picture1_MouseUp(kRightButton, 0, 5, 5);  // idle again, turned as thrown
+  ASSERT_EQ(w.state().vecAngle, (tVector{0, 30, 0}));
   Gl().calls.clear();
-  w.state().blnViewportDirty = true;
-  w.state().vecAngle = {0, 30, 0};
-  w.RunFrames(1);
+  w.form.Form_Resize();
   const auto& calls = Gl().calls;
   ASSERT_GT(calls.size(), 4U);
   EXPECT_EQ(calls[0].name + calls[1].name + calls[2].name + calls[3].name,
@@ -243,7 +246,7 @@ TEST(Frame, ClearsSetsTheViewportAndDrawsFloorAndDieUnderTheCamera) {
   EXPECT_EQ(Gl().Named("glNormal3f")[0].args, (std::vector<double>{0, 1, 0}));
 
   Mat4 die = camera;
-  for (const GlTransform& t : DiePlacementFor(0, 2, w.state().vecAngle)) {
+  for (const GlTransform& t : DiePlacementFor(0, 1, w.state().vecAngle)) {
     die = die * (t.kind == GlTransform::Kind::kRotate ? testing::Rotation(t.angle, t.x, t.y, t.z)
                                                       : testing::Translation(t.x, t.y, t.z));
   }
@@ -255,13 +258,13 @@ TEST(Frame, ClearsSetsTheViewportAndDrawsFloorAndDieUnderTheCamera) {
 TEST(Frame, EveryOutcomeComesToRestFaceUpWhateverItsSpin) {
   for (std::int16_t outcome = 1; outcome <= 6; ++outcome) {
     for (double spin : {0.0, 45.0, 89.0}) {
-      testing::Window w;
-      w.Start();
-      w.state().blnRolling = true;
-      w.state().lngCount = {250, 100};
-      w.state().vecAngle = FinalOrientation(outcome, spin);
       Gl().calls.clear();
-      w.form.DrawFrame();
+      GlScene().Draw({.dblElapsed = 150,
+                      .lngCount0 = 250,
+                      .blnRolling = true,
+                      .vecAngle = FinalOrientation(outcome, spin),
+                      .sngBlack = {0, 0, 0, 1},
+                      .sngRed = {1, 0, 0, 1}});
       const Vec3 up = Gl().Named("glVertex3f")[0].modelview.Direction({0, 1, 0});
       int facing_up = 0;
       int red = 0;

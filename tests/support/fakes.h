@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/form_runtime.h"
 #include "app/frm_main.h"
+#include "app/runtime.h"
 #include "gl/module1.h"
 #include "render/gl_scene.h"
 #include "tests/support/gl_recorder.h"
@@ -121,6 +124,33 @@ class FakeRuntime final : public FormRuntime {
   FakeCounter counter;
 };
 
+// A platform for the shared runtime: a window of a given shape, a fake clock,
+// and a log of what the runtime asked of it.
+class FakeBackend final : public Backend {
+ public:
+  WglApi& Wgl() override { return wgl; }
+  Hdc Picture1Hdc() override { return FakePicture::kHdc; }
+  CounterSource& Counter() override { return counter; }
+  WindowShape Shape() override { return shape; }
+  void Show() override { log.emplace_back("Show"); }
+  void Swap() override { frames.push_back(counter.count); }
+  void MessageBox(std::string_view text, std::string_view title, bool error) override {
+    log.push_back(std::string(error ? "Error " : "Message ") + std::string(title) + ": " +
+                  std::string(text));
+    if (while_box_is_up) while_box_is_up();
+  }
+  void Close() override { log.emplace_back("Close"); }
+  void Log(std::string_view line) override { lines.emplace_back(line); }
+
+  FakeWgl wgl;
+  FakeCounter counter;
+  WindowShape shape{238, 189, WindowState::kNormal};
+  std::function<void()> while_box_is_up;  // what a platform's modal loop may do
+  CallLog log;
+  CallLog lines;
+  std::vector<std::int64_t> frames;  // the counter at each swap
+};
+
 // frmMain on the fakes, drawing into the GL recording.
 struct Window {
   FakeWgl wgl;
@@ -133,7 +163,7 @@ struct Window {
     runtime.form = &form;
     Gl().Clear();
   }
-  FrameState& state() { return form.MutableState(); }
+  const FrameState& state() const { return form.State(); }
   // Load, then the resize that showing the window raises: the first frame.
   void Start() {
     form.Form_Load();

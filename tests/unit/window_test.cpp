@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/errors.h"
+#include "app/input.h"
 #include "roll/roll.h"
 #include "tests/support/fakes.h"
 
@@ -28,7 +29,7 @@ std::vector<double> Viewports() {
 
 TEST(FormLoad, SeedsThenSetsUpTheContextColoursAndProjectionAndTheFirstResizeDraws) {
   Window w;
-  w.state().blnRolling = true;
+  w.form.Picture1_MouseUp(kLeftButton, 0, 5, 5);  // a throw before the load sets blnRolling
   w.form.Form_Load();
   EXPECT_EQ(w.runtime.log, testing::CallLog{"SeedRandomFromClock"})
       << "seeded, and nothing drawn yet";
@@ -109,14 +110,14 @@ TEST(Timer1, AnErrorInAFrameLeavesTheTimerOffAndGoesToTheRuntime) {
   Window w;
   w.Start();
   w.RunFrames(1);
-  w.runtime.client_width = 3e9F;
-  w.runtime.picture.width = 3e9F;
-  w.state().blnViewportDirty = true;
+  w.runtime.client_width = 3e9F;  // a picture too wide for any viewport
+  EXPECT_THROW(w.form.Form_Resize(), OverflowError);
+  EXPECT_TRUE(w.state().blnViewportDirty) << "the viewport was not set";
+  EXPECT_EQ(w.state().lngCount[0], 3) << "the counters had already moved";
   w.runtime.counter.count += 20'000;
   EXPECT_THROW(w.form.Timer1_Timer(), OverflowError);
   EXPECT_FALSE(w.runtime.timer_enabled);
-  EXPECT_TRUE(w.state().blnViewportDirty) << "the viewport was not set";
-  EXPECT_EQ(w.state().lngCount[0], 3) << "the counters had already moved";
+  EXPECT_EQ(w.state().lngCount[0], 4);
 }
 
 TEST(FormKeyDown, EscapeClosesWhateverModifiersAndOtherKeysDoNothing) {
@@ -182,12 +183,11 @@ TEST(DrawFrame, CountersStepBackAtTheirLimitKeepingSpinAndThrow) {
       {true, {kMost, 100}, {kMost, 100}},        // a final view held this long holds
   };
   for (const auto& r : rows) {
-    Window w;
-    w.Start();
-    w.state().blnRolling = r.rolling;
-    w.state().lngCount = r.before;
-    w.form.DrawFrame();
-    EXPECT_EQ(w.state().lngCount, r.after) << r.before[1];
+    FrameState state;
+    state.blnRolling = r.rolling;
+    state.lngCount = r.before;
+    ResetAndAdvance(state);
+    EXPECT_EQ(state.lngCount, r.after) << r.before[1];
   }
 }
 

@@ -1,9 +1,10 @@
-#include "platform/sdl_surface.h"
+#include "platform/sdl/sdl_surface.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
-#include "app/frm_main.h"
+#include "app/form_design.h"
 
 namespace kalvo {
 namespace {
@@ -30,8 +31,8 @@ bool SdlSurface::Create() {
   if (window_ != nullptr) return true;
   const std::string caption(kCaption);
   window_ = SDL_CreateWindow(
-      caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kClientWidthPx,
-      kClientHeightPx,
+      caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+      TwipsToPixels(kClientWidthTwips, kDefaultDpi), TwipsToPixels(kClientHeightTwips, kDefaultDpi),
       SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (window_ == nullptr) LogSdlError("SDL_CreateWindow with an OpenGL pixel format");
   return window_ != nullptr;

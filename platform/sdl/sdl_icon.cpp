@@ -1,4 +1,4 @@
-#include "platform/sdl_icon.h"
+#include "platform/sdl/sdl_icon.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/icon.h"
-#include "platform/sdl_surface.h"
+#include "platform/sdl/sdl_surface.h"
 
 namespace kalvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/timer1_schedule.h"
+#include "timing/timer1_schedule.h"
 
 namespace kalvo {
 namespace {

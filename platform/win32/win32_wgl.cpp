@@ -1,9 +1,9 @@
-#include "win32/win32_wgl.h"
+#include "platform/win32/win32_wgl.h"
 
 #include <cstdio>
 #include <string>
 
-#include "win32/win32_api.h"
+#include "platform/win32/win32_api.h"
 
 namespace kalvo {
 namespace {

@@ -1,0 +1,253 @@
+// The SDL2 backend: Kalvo's window, context and icons on SDL, SDL's events
+// turned into Kalvo's, and the wait between them. What every platform does
+// lives in the shared runtime (app/runtime.h).
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <poll.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "app/form_design.h"
+#include "app/input.h"
+#include "app/runtime.h"
+#include "platform/sdl/sdl_icon.h"
+#include "platform/sdl/sdl_surface.h"
+
+namespace kalvo {
+namespace {
+
+class SdlCounter final : public CounterSource {
+ public:
+  std::int64_t Frequency() override {
+    return static_cast<std::int64_t>(SDL_GetPerformanceFrequency());
+  }
+  std::int64_t Count() override { return static_cast<std::int64_t>(SDL_GetPerformanceCounter()); }
+};
+
+std::int16_t KeyCodeOf(SDL_Keycode key) {
+  if (key == SDLK_ESCAPE) return kKeyEscape;
+  if (key >= SDLK_a && key <= SDLK_z) return static_cast<std::int16_t>('A' + (key - SDLK_a));
+  if (key >= SDLK_0 && key <= SDLK_9) return static_cast<std::int16_t>(key);
+  if (key == SDLK_RETURN || key == SDLK_SPACE || key == SDLK_TAB || key == SDLK_BACKSPACE) {
+    return static_cast<std::int16_t>(key);
+  }
+  return 0;
+}
+
+std::int16_t ShiftOf(Uint16 mod) {
+  int shift = 0;
+  if ((mod & KMOD_SHIFT) != 0) shift |= kShiftMask;
+  if ((mod & KMOD_CTRL) != 0) shift |= kCtrlMask;
+  if ((mod & KMOD_ALT) != 0) shift |= kAltMask;
+  return static_cast<std::int16_t>(shift);
+}
+
+std::int16_t ButtonOf(Uint8 button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT:
+      return kLeftButton;
+    case SDL_BUTTON_RIGHT:
+      return kRightButton;
+    case SDL_BUTTON_MIDDLE:
+      return kMiddleButton;
+    case SDL_BUTTON_X1:
+      return kX1Button;
+    case SDL_BUTTON_X2:
+      return kX2Button;
+    default:
+      return 0;
+  }
+}
+
+std::optional<Event> EventOf(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT:
+      return CloseRequested{};
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          return CloseRequested{};
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+        case SDL_WINDOWEVENT_RESTORED:
+          return ShapeChanged{};
+        default:
+          return std::nullopt;
+      }
+    case SDL_KEYDOWN:
+      return KeyDown{KeyCodeOf(event.key.keysym.sym), ShiftOf(event.key.keysym.mod)};
+    case SDL_MOUSEBUTTONUP:
+      return MouseUp{ButtonOf(event.button.button),
+                     ShiftOf(static_cast<Uint16>(SDL_GetModState())),
+                     static_cast<float>(event.button.x), static_cast<float>(event.button.y)};
+    default:
+      return std::nullopt;
+  }
+}
+
+// The window's X display connection, or none on other video drivers.
+Display* XDisplayOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
+  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
+}
+
+class SdlBackend final : public Backend {
+ public:
+  int Run();
+
+  WglApi& Wgl() override { return wgl_; }
+  Hdc Picture1Hdc() override { return kPicture1Hdc; }
+  CounterSource& Counter() override { return counter_; }
+  WindowShape Shape() override;
+  void Show() override;
+  void Swap() override { SDL_GL_SwapWindow(surface_.window()); }
+  void MessageBox(std::string_view text, std::string_view title, bool error) override;
+  void Close() override { surface_.Destroy(); }
+
+ private:
+  void WaitForInputUntil(std::optional<std::int64_t> deadline);
+
+  SdlSurface surface_;
+  SdlWgl wgl_{surface_};
+  SdlCounter counter_;
+  Display* display_ = nullptr;  // watched for input between frames
+};
+
+WindowShape SdlBackend::Shape() {
+  SDL_Window* window = surface_.window();
+  if (window == nullptr) return {};
+  WindowShape shape;
+  SDL_GL_GetDrawableSize(window, &shape.width, &shape.height);
+  const Uint32 flags = SDL_GetWindowFlags(window);
+  if ((flags & SDL_WINDOW_MINIMIZED) != 0) {
+    shape.state = WindowState::kMinimized;
+  } else if ((flags & SDL_WINDOW_MAXIMIZED) != 0) {
+    shape.state = WindowState::kMaximized;
+  }
+  return shape;
+}
+
+void SdlBackend::Show() {
+  SetWindowIcons(surface_.window());
+  SDL_ShowWindow(surface_.window());
+  display_ = XDisplayOf(surface_.window());
+}
+
+void SdlBackend::MessageBox(std::string_view text, std::string_view title, bool error) {
+  const Uint32 flags = error ? SDL_MESSAGEBOX_ERROR : 0;
+  if (SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), std::string(text).c_str(),
+                               surface_.window()) != 0) {
+    LogSdlError("SDL_ShowSimpleMessageBox");
+  }
+}
+
+// Sleeps until the deadline (or, with none, for as long as it takes) or until
+// input may have come, whichever is first. On X11 that is one ppoll on the
+// display connection, to the nanosecond: between frames nothing but input
+// and window changes arrives there, since a frame reads the replies to its
+// own round trips itself.
+void SdlBackend::WaitForInputUntil(std::optional<std::int64_t> deadline) {
+  const std::int64_t frequency = counter_.Frequency();
+  std::optional<std::int64_t> wait_ns;
+  if (deadline) {
+    const std::int64_t now = counter_.Count();
+    if (now >= *deadline) return;
+    wait_ns = (*deadline - now) * 1'000'000'000 / frequency;
+  }
+  if (display_ == nullptr) {
+    // Another video driver: SDL waits for input in whole milliseconds, and
+    // a second, finer sleep meets the tick.
+    const auto whole_ms = static_cast<Sint32>(wait_ns ? *wait_ns / 1'000'000 : -1);
+    if (whole_ms != 0 && SDL_WaitEventTimeout(nullptr, whole_ms) != 0) return;
+    const std::int64_t later = counter_.Count();
+    if (deadline && later < *deadline) {
+      std::this_thread::sleep_for(
+          std::chrono::nanoseconds((*deadline - later) * 1'000'000'000 / frequency));
+    }
+    return;
+  }
+  // A frame drawn by a handler may have read events off the socket into
+  // Xlib's queue, or left requests unsent; neither would wake the poll.
+  XFlush(display_);
+  if (XEventsQueued(display_, QueuedAlready) > 0 || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) {
+    return;
+  }
+  timespec timeout{};
+  if (wait_ns) {
+    timeout = {static_cast<time_t>(*wait_ns / 1'000'000'000),
+               static_cast<decltype(timespec::tv_nsec)>(*wait_ns % 1'000'000'000)};
+  }
+  pollfd connection{ConnectionNumber(display_), POLLIN, 0};
+  ppoll(&connection, 1, wait_ns ? &timeout : nullptr, nullptr);
+}
+
+int SdlBackend::Run() {
+  Runtime runtime(*this);
+  runtime.Start();
+  while (!runtime.Ended()) {
+    SDL_PumpEvents();
+    SDL_Event event;
+    while (!runtime.Ended() &&
+           SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+      if (const auto kalvo_event = EventOf(event)) runtime.Handle(*kalvo_event);
+    }
+    if (runtime.Ended()) break;
+    const std::optional<std::int64_t> deadline = runtime.RunDue();
+    if (!runtime.Ended()) WaitForInputUntil(deadline);
+  }
+  return runtime.ExitStatus();
+}
+
+// With no display SDL may fall back to a driver that shows nothing; a window
+// nobody can see would run for ever. Says why, and false, for such a driver.
+bool CanShowWindows() {
+  const char* driver_name = SDL_GetCurrentVideoDriver();
+  const std::string_view driver = driver_name != nullptr ? driver_name : "";
+  if (driver != "offscreen" && driver != "dummy" && driver != "evdev") return true;
+  // SDL reads these to find the display; they are named here only to say
+  // which display could not be reached, or that SDL was told not to look.
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (asked != nullptr && *asked != '\0') {
+    std::fprintf(stderr, "kalvo: SDL_VIDEODRIVER=%s picks a driver that shows no window: unset it\n",
+                 asked);
+  } else if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
+    std::fprintf(stderr, "kalvo: no display to show the window on: set DISPLAY or WAYLAND_DISPLAY\n");
+  } else {
+    std::fprintf(stderr, "kalvo: cannot reach the display (DISPLAY=%s, WAYLAND_DISPLAY=%s)\n",
+                 x11 != nullptr ? x11 : "", wayland != nullptr ? wayland : "");
+  }
+  return false;
+}
+
+}  // namespace
+
+int RunKalvo() {
+  // Kalvo is a desktop program, not a full-screen game: leave the compositor on.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Nor a video player: a die left spinning must not keep the screen awake.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "kalvo: cannot open a display: %s\n", SDL_GetError());
+    return 1;
+  }
+  int status = 1;
+  if (CanShowWindows()) {
+    SdlBackend backend;
+    status = backend.Run();
+  }
+  SDL_Quit();
+  return status;
+}
+
+}  // namespace kalvo

@@ -1,0 +1,148 @@
+// The runtime every platform shares, driven as a backend drives it: events,
+// and RunDue whenever the time it asked for comes, on a fake clock.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+#include "app/input.h"
+#include "app/runtime.h"
+#include "tests/support/fakes.h"
+#include "timing/cls_time_counter.h"
+
+namespace kalvo {
+namespace {
+
+using testing::CallLog;
+using testing::FakeBackend;
+
+TEST(FirstCountsReaching, IsTheExactInverseOfTheRounding) {
+  // 2000 Hz puts half milliseconds on whole counts: ties round to even.
+  constexpr std::int64_t kFrequencies[] = {1000, 2000, 3000, 3'579'545, 1'000'000'000};
+  constexpr std::int64_t kMs[] = {-3, -1, 0, 1, 2, 3, 19, 20, 999, 1000, 1001, 17'280'000'003};
+  for (const std::int64_t frequency : kFrequencies) {
+    for (const std::int64_t ms : kMs) {
+      const std::int64_t counts = FirstCountsReaching(ms, frequency);
+      EXPECT_GE(CountsToMilliseconds(counts, frequency), ms) << frequency << " Hz, " << ms;
+      EXPECT_LT(CountsToMilliseconds(counts - 1, frequency), ms) << frequency << " Hz, " << ms;
+    }
+  }
+}
+
+// Four seconds of a backend that sleeps until the time RunDue asks for and
+// wakes late by its own amount each time (seven of them, so frames meet them
+// all): the counter readings of the frames drawn, and the wake-ups.
+std::vector<std::int64_t> PacedFrames(const std::int64_t (&late_us)[7], int& wake_ups) {
+  FakeBackend backend;
+  Runtime runtime(backend);
+  runtime.Start();
+  runtime.Handle(ShapeChanged{});
+  backend.frames.clear();  // the first frame is the showing's, off the schedule
+  for (std::optional<std::int64_t> next = runtime.RunDue(); next && *next < 4'000'000;
+       next = runtime.RunDue()) {
+    backend.counter.count = *next + late_us[(*next / 5000) % 7];
+    ++wake_ups;
+  }
+  return backend.frames;
+}
+
+TEST(RuntimeLoop, FramesComeEvery20MsWakingOnceAFrame) {
+  // Woken up to 0.9 ms late, as the tick grid allows for: every frame 20 ms on.
+  constexpr std::int64_t kOnTime[] = {0, 850, 300, 600, 100, 450, 20};
+  int wake_ups = 0;
+  const std::vector<std::int64_t> frames = PacedFrames(kOnTime, wake_ups);
+  ASSERT_EQ(frames.size(), 199U) << "one frame each 20 ms after the first tick";
+  for (std::size_t i = 1; i < frames.size(); ++i) {
+    EXPECT_EQ(CountsToMilliseconds(frames[i] - frames[0], 1'000'000), 20 * std::int64_t(i))
+        << "frame " << i;
+  }
+  EXPECT_LE(wake_ups, 201) << "the first tick's, then one a frame";
+
+  // Woken well past that: never two frames within 20 ms, and never a tick
+  // that could have drawn slept through (a frame at most one 5 ms tick and
+  // the lateness after its 20 ms).
+  constexpr std::int64_t kLate[] = {0, 1300, 2400, 950, 100, 1300, 450};
+  const std::vector<std::int64_t> late = PacedFrames(kLate, wake_ups);
+  ASSERT_GT(late.size(), 150U);
+  for (std::size_t i = 1; i < late.size(); ++i) {
+    EXPECT_GE(CountsToMilliseconds(late[i], 1'000'000) - CountsToMilliseconds(late[i - 1], 1'000'000),
+              20)
+        << "frame " << i;
+    EXPECT_LE(late[i] - late[i - 1], 25'000 + 2400) << "frame " << i;
+  }
+}
+
+TEST(Runtime, StartsLoadsShowsAndDrawsOnceForEachChangeOfShape) {
+  FakeBackend backend;
+  Runtime runtime(backend);
+  runtime.Start();
+  EXPECT_EQ(backend.log, CallLog{"Show"});
+  EXPECT_EQ(backend.wgl.log, (CallLog{"Choose", "Set", "Create", "MakeCurrent"}));
+  EXPECT_TRUE(backend.frames.empty()) << "the first frame waits for the window's first shape";
+  for (int repeat = 0; repeat < 3; ++repeat) runtime.Handle(ShapeChanged{});
+  EXPECT_EQ(backend.frames.size(), 1U) << "one frame for the first shape, however often told";
+  backend.shape.width = 300;
+  runtime.Handle(ShapeChanged{});
+  runtime.Handle(ShapeChanged{});
+  EXPECT_EQ(backend.frames.size(), 2U) << "one for a new size";
+  backend.shape.state = WindowState::kMaximized;
+  runtime.Handle(ShapeChanged{});
+  EXPECT_EQ(backend.frames.size(), 3U) << "one for a new state at the same size";
+
+  runtime.Handle(KeyDown{kKeyEscape, kShiftMask | kCtrlMask});
+  EXPECT_TRUE(runtime.Ended());
+  EXPECT_EQ(runtime.ExitStatus(), 0);
+  EXPECT_EQ(backend.wgl.log.back(), "Delete") << "the context released before the window goes";
+  EXPECT_EQ(backend.log.back(), "Close");
+  EXPECT_FALSE(runtime.RunDue()) << "nothing is due once closed";
+  runtime.Handle(CloseRequested{});
+  EXPECT_EQ(std::count(backend.log.begin(), backend.log.end(), "Close"), 1);
+}
+
+TEST(Runtime, FailedStartUpSaysSoShowsNothingAndEndsWithStatus1) {
+  FakeBackend backend;
+  backend.wgl.failing = "Create";
+  Runtime runtime(backend);
+  // A platform's box may run a loop of its own that delivers input and
+  // timers; nothing may reach the window's handlers while it is up.
+  backend.while_box_is_up = [&] {
+    runtime.Handle(MouseUp{kLeftButton, 0, 1, 1});
+    runtime.Handle(ShapeChanged{});
+    EXPECT_FALSE(runtime.RunDue());
+  };
+  runtime.Start();
+  runtime.Handle(ShapeChanged{});
+  EXPECT_EQ(backend.log, (CallLog{"Message Kalvo: OpenGLの初期化に失敗しました。", "Close"}));
+  EXPECT_EQ(backend.lines, CallLog{"kalvo: OpenGLの初期化に失敗しました。"});
+  EXPECT_TRUE(backend.frames.empty());
+  EXPECT_TRUE(runtime.Ended());
+  EXPECT_EQ(runtime.ExitStatus(), 1);
+}
+
+TEST(Runtime, AnErrorThatEndsAHandlerIsReportedOnceAndNoHandlerRunsAfterIt) {
+  FakeBackend backend;
+  Runtime runtime(backend);
+  runtime.Start();
+  runtime.Handle(ShapeChanged{});
+  int box_events = 0;
+  backend.while_box_is_up = [&] {
+    ++box_events;
+    runtime.Handle(ShapeChanged{});
+    runtime.Handle(KeyDown{kKeyEscape, 0});
+  };
+  backend.shape.width = INT_MAX;  // too wide for any viewport: the resize's frame fails
+  runtime.Handle(ShapeChanged{});
+  EXPECT_EQ(box_events, 1);
+  const std::string said = "Kalvo has to close: the picture's width, 2147483648, does not fit in a 32-bit integer.";
+  EXPECT_EQ(backend.log, (CallLog{"Show", "Error Kalvo: " + said, "Close"}));
+  EXPECT_EQ(backend.lines, CallLog{"kalvo: " + said});
+  EXPECT_EQ(backend.wgl.log.back(), "Delete") << "the unload still releases the context";
+  EXPECT_TRUE(runtime.Ended());
+  EXPECT_EQ(runtime.ExitStatus(), 1);
+  EXPECT_EQ(backend.frames.size(), 1U);
+  EXPECT_FALSE(runtime.RunDue());
+}
+
+}  // namespace
+}  // namespace kalvo
