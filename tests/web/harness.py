@@ -38,7 +38,9 @@ if (typeof WebGLRenderingContext !== "undefined") {
 # sync on its own, and a profile that starts empty.
 QUIET_FLAGS = ["--headless", "--no-sandbox", "--disable-background-networking",
                "--disable-component-update", "--disable-sync", "--no-first-run",
-               "--disable-quic", "--disable-dev-shm-usage"]
+               "--disable-quic", "--disable-dev-shm-usage",
+               # WebGL in software, as on a machine without a GPU
+               "--enable-unsafe-swiftshader"]
 MODIFIERS = {"alt": 1, "ctrl": 2, "meta": 4, "shift": 8}
 
 
@@ -89,7 +91,9 @@ class Browser:
         self.driver.get(url)
 
     def close(self):
-        self.driver.quit()
+        if self.driver:
+            self.driver.quit()
+            self.driver = None
         shutil.rmtree(self.profile, ignore_errors=True)
 
     def cdp(self, command, **params):
