@@ -20,7 +20,7 @@ inline constexpr std::int32_t kDefaultDpi = 96;
 // zero (3570 twips: 238 at 96, 357 at 144, 476 at 192).
 constexpr std::int32_t TwipsToPixels(std::int32_t twips, std::int32_t dpi) {
   const std::int64_t scaled = std::int64_t{twips} * dpi * 2;
-  const std::int64_t pixels = (scaled + kTwipsPerInch) / (2 * kTwipsPerInch);
+  const std::int64_t pixels = (scaled + kTwipsPerInch) / (std::int64_t{2} * kTwipsPerInch);
   return static_cast<std::int32_t>(pixels);
 }
 

@@ -26,7 +26,7 @@ void frmMain::Form_Load() {
   }
   InitColors();
   state_.blnViewportDirty = true;
-  scene_.SetUpProjection();
+  SetUpProjection();
 }
 
 void frmMain::Form_Resize() {
@@ -66,25 +66,28 @@ std::optional<std::int64_t> frmMain::NextFrameDueCount() const {
 
 void frmMain::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, float /*X*/,
                                float /*Y*/) {
-  kalvo::Picture1_MouseUp(
-      Button, ThrowFlags{state_.blnReset, state_.blnRolling, state_.blnThrown, state_.vecAngle},
-      runtime_.Random());
+  const ThrowFlags flags{state_.blnReset, state_.blnRolling, state_.blnThrown, state_.vecAngle};
+  if (Button == kLeftButton) {
+    ThrowDie(flags, runtime_.Random());
+  } else if (Button == kRightButton) {
+    RequestReset(flags);
+  }
 }
 
 void frmMain::DrawFrame() {
   ResetAndAdvance(state_);
-  scene_.Clear();
+  ClearBuffers();
   if (state_.blnViewportDirty) {
     const std::int32_t width =
         RoundToInt32(runtime_.Picture1().ScaleWidth(), "the picture's width");
     const std::int32_t height =
         RoundToInt32(runtime_.Picture1().ScaleHeight(), "the picture's height");
-    scene_.SetViewport(width, height);
+    SetViewport(width, height);
   }
   state_.blnViewportDirty = false;
 
   const auto& count = state_.lngCount;
-  scene_.Draw(FrameView{
+  DrawScene(FrameView{
       .dblElapsed = static_cast<double>(count[0] - count[1]),
       .lngCount0 = count[0],
       .blnRolling = state_.blnRolling,

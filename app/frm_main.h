@@ -1,6 +1,6 @@
 // The main window: its frame state and the handlers the runtime raises, one
 // at a time, on the UI thread. It owns the frame state and the pacing timer;
-// the context belongs to Module1, the drawing to GlScene, the window itself
+// the context belongs to Module1, the drawing to render/, the window itself
 // to the runtime.
 #pragma once
 
@@ -48,8 +48,7 @@ std::optional<std::int16_t> FaceAtRest(const FrameState& state);
 
 class frmMain {
  public:
-  frmMain(FormRuntime& runtime, Module1& module1, GlScene& scene)
-      : runtime_(runtime), module1_(module1), scene_(scene) {}
+  frmMain(FormRuntime& runtime, Module1& module1) : runtime_(runtime), module1_(module1) {}
 
   void Form_Load();
   void Form_Resize();
@@ -75,7 +74,6 @@ class frmMain {
 
   FormRuntime& runtime_;
   Module1& module1_;
-  GlScene& scene_;
   FrameState state_;
 };
 

@@ -23,7 +23,7 @@ void Backend::Log(std::string_view line) {
 }
 
 Runtime::Runtime(Backend& backend)
-    : backend_(backend), module1_(backend.Wgl()), form_(*this, module1_, scene_) {}
+    : backend_(backend), module1_(backend.Wgl()), form_(*this, module1_) {}
 
 void Runtime::Start() {
   Raise([this] { form_.Form_Load(); });
@@ -83,7 +83,7 @@ void Runtime::SwapBuffers(Hdc hdc) {
 void Runtime::ShowMessage(std::string_view prompt, std::string_view title) {
   // Said on the log as well, for whoever started Kalvo from a terminal.
   backend_.Log("kalvo: " + OneLine(prompt));
-  backend_.MessageBox(prompt, title, /*error=*/false);
+  backend_.ShowMessageBox(prompt, title, /*error=*/false);
 }
 
 // Every handler runs through here. An error that escapes one is reported and
@@ -101,7 +101,7 @@ void Runtime::ReportError(const std::string& text) {
   // whose boxes have one.
   failed_ = true;
   backend_.Log("kalvo: " + OneLine(text));
-  backend_.MessageBox(text, kAppTitle, /*error=*/true);
+  backend_.ShowMessageBox(text, kAppTitle, /*error=*/true);
   if (const auto again = RunHandler([this] { Unload(); })) {
     backend_.Log("kalvo: while closing: " + OneLine(*again));
     backend_.Close();

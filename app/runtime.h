@@ -1,6 +1,6 @@
 // The windowing runtime that every platform shares. It owns the main window
 // and what its handlers need from a runtime that is not the platform's own
-// (the context's owner, the scene, the random generator, Timer1's schedule),
+// (the context's owner, the random generator, Timer1's schedule),
 // raises the handlers one at a time, reports an error that escapes one, and
 // tells its backend when it next needs to run. It never waits: a backend that
 // blocks and a backend that a browser calls back drive it through the same
@@ -17,7 +17,6 @@
 #include "app/frm_main.h"
 #include "gl/module1.h"
 #include "gl/wgl_api.h"
-#include "render/gl_scene.h"
 #include "roll/random_source.h"
 #include "timing/cls_time_counter.h"
 #include "timing/timer1_schedule.h"
@@ -66,7 +65,7 @@ class Backend {
   virtual void Swap() = 0;
   // A modal box with an OK button. Returns once it is answered, or at once
   // where nothing can block.
-  virtual void MessageBox(std::string_view text, std::string_view title, bool error) = 0;
+  virtual void ShowMessageBox(std::string_view text, std::string_view title, bool error) = 0;
   // Destroys the window; its context has been released already.
   virtual void Close() = 0;
   // One line for whoever started Kalvo; standard error unless the platform
@@ -130,7 +129,6 @@ class Runtime final : public FormRuntime, private PictureBox {
   Backend& backend_;
   UniformGenerator random_;
   Module1 module1_;
-  GlScene scene_;
   frmMain form_;
   std::optional<Timer1Schedule> schedule_;  // from the showing on
   bool timer_enabled_ = true;

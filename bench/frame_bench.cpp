@@ -21,7 +21,6 @@ struct Window {
   SdlSurface surface;
   SdlWgl wgl{surface};
   Module1 module1{wgl};
-  GlScene scene;
 };
 
 // The idle spin, or the final view long after the camera came to rest.
@@ -31,14 +30,14 @@ void Frames(benchmark::State& state, Window& w, int width, int height, bool fina
     SDL_PumpEvents();
     SDL_Delay(2);
   }
-  w.scene.SetViewport(width, height);
+  SetViewport(width, height);
   FrameView view{
       .blnRolling = final_view, .vecAngle = {}, .sngBlack = {0, 0, 0, 1}, .sngRed = {1, 0, 0, 1}};
   if (final_view) view.dblElapsed = 1000;
   for (auto _ : state) {
     ++view.lngCount0;
-    w.scene.Clear();
-    w.scene.Draw(view);
+    ClearBuffers();
+    DrawScene(view);
     SDL_GL_SwapWindow(w.surface.window());
   }
 }
@@ -62,7 +61,7 @@ int main(int argc, char** argv) {
           "GL_RENDERER",
           reinterpret_cast<const char*>(glGetString(GL_RENDERER)));  // NOLINT
       for (const auto& [width, height] :
-           {std::pair{kalvo::kClientWidthPx, kalvo::kClientHeightPx}, std::pair{1920, 1080}}) {
+           {std::pair{238, 189}, std::pair{1920, 1080}}) {
         for (const bool final_view : {false, true}) {
           const std::string name = "DrawFrame/" + std::to_string(width) + "x" +
                                    std::to_string(height) + (final_view ? "/final_view" : "/idle");

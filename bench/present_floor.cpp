@@ -1,7 +1,7 @@
 // What presenting 50 frames a second costs before Kalvo's own logic: a loop
 // that wakes once a frame, clears and swaps on a context made the way Kalvo
 // makes it (Module1 over the SDL surface), and with --scene also draws the
-// idle spin through GlScene. bench/run-all runs both beside the builds, so
+// idle spin through DrawScene. bench/run-all runs both beside the builds, so
 // their idle figures can be read against these floors.
 #include <SDL.h>
 
@@ -46,19 +46,18 @@ int main(int argc, char** argv) {
     kalvo::SdlSurface surface;
     kalvo::SdlWgl wgl{surface};
     kalvo::Module1 module1{wgl};
-    kalvo::GlScene gl_scene;
     if (module1.InitGL(kalvo::kPicture1Hdc)) {
       SDL_ShowWindow(surface.window());
-      gl_scene.SetUpProjection();
-      gl_scene.SetViewport(kalvo::kClientWidthPx, kalvo::kClientHeightPx);
+      kalvo::SetUpProjection();
+      kalvo::SetViewport(238, 189);  // the start-up client area at 96 dpi
       kalvo::FrameView view{.vecAngle = {}, .sngBlack = {0, 0, 0, 1}, .sngRed = {1, 0, 0, 1}};
       timespec due{};
       clock_gettime(CLOCK_MONOTONIC, &due);
       while (!QuitAsked()) {
-        gl_scene.Clear();
+        kalvo::ClearBuffers();
         if (scene) {
           ++view.lngCount0;
-          gl_scene.Draw(view);
+          kalvo::DrawScene(view);
         }
         SDL_GL_SwapWindow(surface.window());
         SleepUntilNext(due);

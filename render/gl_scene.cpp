@@ -43,7 +43,7 @@ void PlaceDie(const DiePlacement& placement) {
 
 }  // namespace
 
-void GlScene::SetUpProjection() {
+void SetUpProjection() {
   // Square whatever the window's shape: a wide window shows the scene stretched.
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -53,16 +53,16 @@ void GlScene::SetUpProjection() {
   glEnable(GL_DEPTH_TEST);
 }
 
-void GlScene::Clear() {
+void ClearBuffers() {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void GlScene::SetViewport(std::int32_t width, std::int32_t height) {
+void SetViewport(std::int32_t width, std::int32_t height) {
   glViewport(0, 0, width, height);
 }
 
-void GlScene::Draw(const FrameView& view) {
+void DrawScene(const FrameView& view) {
   glLoadIdentity();
   PlaceCamera(CameraFor(view.blnRolling, view.dblElapsed));
   DrawFloor();

@@ -21,14 +21,11 @@ struct FrameView {
   Colour sngRed{};
 };
 
-class GlScene {
- public:
-  // Fixed projection and depth test, once after the context is made.
-  void SetUpProjection();
-  void Clear();
-  void SetViewport(std::int32_t width, std::int32_t height);
-  // Camera, floor, die placement and die, in that order.
-  void Draw(const FrameView& view);
-};
+// Fixed projection and depth test, once after the context is made.
+void SetUpProjection();
+void ClearBuffers();
+void SetViewport(std::int32_t width, std::int32_t height);
+// Camera, floor, die placement and die, in that order.
+void DrawScene(const FrameView& view);
 
 }  // namespace kalvo

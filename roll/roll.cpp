@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <numbers>
 
-#include "app/input.h"
-
 namespace kalvo {
 
 std::int16_t OutcomeFor(float r) {
@@ -77,19 +75,19 @@ std::int16_t FaceUp(const tVector& vecAngle) {
   return up;
 }
 
-void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& random) {
-  if (Button == kLeftButton) {
-    if (flags.blnThrown) return;
-    flags.blnRolling = true;
-    flags.blnThrown = true;
-    // Outcome first, then the spin: two draws per throw.
-    const std::int16_t outcome = OutcomeFor(random.NextUniform());
-    flags.vecAngle = FinalOrientation(outcome, SpinFor(random.NextUniform()));
-  } else if (Button == kRightButton) {
-    flags.blnReset = true;
-    flags.blnRolling = false;
-    flags.blnThrown = false;
-  }
+void ThrowDie(ThrowFlags flags, RandomSource& random) {
+  if (flags.blnThrown) return;
+  flags.blnRolling = true;
+  flags.blnThrown = true;
+  // Outcome first, then the spin: two draws per throw.
+  const std::int16_t outcome = OutcomeFor(random.NextUniform());
+  flags.vecAngle = FinalOrientation(outcome, SpinFor(random.NextUniform()));
+}
+
+void RequestReset(ThrowFlags flags) {
+  flags.blnReset = true;
+  flags.blnRolling = false;
+  flags.blnThrown = false;
 }
 
 }  // namespace kalvo

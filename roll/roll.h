@@ -20,9 +20,12 @@ struct ThrowFlags {
   tVector& vecAngle;
 };
 
-// Button in Kalvo's codes (app/input.h). Left: throw, unless a throw is already out (then nothing, and no draw).
-// Right: ask for a reset. Any other button: nothing.
-void Picture1_MouseUp(std::int16_t Button, ThrowFlags flags, RandomSource& random);
+// A left release: throws, unless a throw is already out (then nothing, and
+// no draw).
+void ThrowDie(ThrowFlags flags, RandomSource& random);
+
+// A right release: asks the next frame to return to the idle spin.
+void RequestReset(ThrowFlags flags);
 
 // trunc(r × 6) + 1: 1 to 6, each equally likely for r uniform in [0, 1).
 // Held at 6 even for r = 1, which a generator should never give.

@@ -3,6 +3,8 @@
 // lives in the shared runtime (app/runtime.h).
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <poll.h>
 
 #include <chrono>
@@ -11,11 +13,12 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "app/form_design.h"
+#include "app/icon.h"
 #include "app/input.h"
 #include "app/runtime.h"
-#include "platform/sdl/sdl_icon.h"
 #include "platform/sdl/sdl_surface.h"
 
 namespace kalvo {
@@ -92,12 +95,47 @@ std::optional<Event> EventOf(const SDL_Event& event) {
   }
 }
 
-// The window's X display connection, or none on other video drivers.
-Display* XDisplayOf(SDL_Window* window) {
+// The window's X11 connection and window, where SDL drives X11.
+std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
-  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11) {
+    return std::nullopt;
+  }
+  return info;
+}
+
+// SDL_SetWindowIcon takes one image. On X11 the _NET_WM_ICON property can
+// carry several, so the window manager can pick the size it shows.
+void SetX11IconProperty(const SDL_SysWMinfo& info) {
+  // Xlib wants format-32 data as longs, whatever their width.
+  std::vector<unsigned long> data;  // NOLINT(google-runtime-int)
+  for (int size : kIconSizesPx) {
+    data.push_back(static_cast<unsigned long>(size));  // NOLINT(google-runtime-int)
+    data.push_back(static_cast<unsigned long>(size));  // NOLINT(google-runtime-int)
+    for (std::uint32_t pixel : IconPixels(size)) data.push_back(pixel);
+  }
+  Display* display = info.info.x11.display;
+  const Atom net_wm_icon = XInternAtom(display, "_NET_WM_ICON", False);
+  XChangeProperty(display, info.info.x11.window, net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(data.data()),  // NOLINT
+                  static_cast<int>(data.size()));
+  XFlush(display);
+}
+
+// The program's icon on the window, in both its sizes.
+void SetWindowIcons(SDL_Window* window) {
+  const int size = kIconSizesPx[0];
+  std::vector<std::uint32_t> pixels = IconPixels(size);
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), size, size, 32, size * 4,
+                                                         SDL_PIXELFORMAT_ARGB8888);
+  if (icon == nullptr) {
+    LogSdlError("SDL_CreateRGBSurfaceWithFormatFrom for the icon");
+  } else {
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+  }
 }
 
 class SdlBackend final : public Backend {
@@ -110,7 +148,7 @@ class SdlBackend final : public Backend {
   WindowShape Shape() override;
   void Show() override;
   void Swap() override { SDL_GL_SwapWindow(surface_.window()); }
-  void MessageBox(std::string_view text, std::string_view title, bool error) override;
+  void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override { surface_.Destroy(); }
 
  private:
@@ -138,11 +176,13 @@ WindowShape SdlBackend::Shape() {
 
 void SdlBackend::Show() {
   SetWindowIcons(surface_.window());
+  const auto x11 = X11Of(surface_.window());
+  if (x11) SetX11IconProperty(*x11);
+  display_ = x11 ? x11->info.x11.display : nullptr;
   SDL_ShowWindow(surface_.window());
-  display_ = XDisplayOf(surface_.window());
 }
 
-void SdlBackend::MessageBox(std::string_view text, std::string_view title, bool error) {
+void SdlBackend::ShowMessageBox(std::string_view text, std::string_view title, bool error) {
   const Uint32 flags = error ? SDL_MESSAGEBOX_ERROR : 0;
   if (SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), std::string(text).c_str(),
                                surface_.window()) != 0) {

@@ -91,7 +91,7 @@ class WebBackend final : public Backend {
   void Show() override;
   // The browser presents what was drawn when the frame's callback returns.
   void Swap() override {}
-  void MessageBox(std::string_view text, std::string_view title, bool error) override;
+  void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
 
  private:
@@ -134,7 +134,7 @@ void WebBackend::Show() {
   hooked_ = true;
 }
 
-void WebBackend::MessageBox(std::string_view text, std::string_view title, bool error) {
+void WebBackend::ShowMessageBox(std::string_view text, std::string_view title, bool error) {
   KalvoPageShowMessage(std::string(text).c_str(), std::string(title).c_str(), error);
 }
 

@@ -109,7 +109,7 @@ class Win32Backend final : public Backend {
   WindowShape Shape() override;
   void Show() override;
   void Swap() override { ::SwapBuffers(hdc_); }
-  void MessageBox(std::string_view text, std::string_view title, bool error) override;
+  void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
 
  private:
@@ -202,7 +202,7 @@ void Win32Backend::Close() {
   DestroyWindow(hwnd);
 }
 
-void Win32Backend::MessageBox(std::string_view text, std::string_view title, bool error) {
+void Win32Backend::ShowMessageBox(std::string_view text, std::string_view title, bool error) {
   // A window never shown must not come up with its box.
   HWND owner = shown_ ? hwnd_ : nullptr;
   const UINT type = error ? MB_OK | MB_ICONERROR : MB_OK;

@@ -259,7 +259,7 @@ TEST(Frame, EveryOutcomeComesToRestFaceUpWhateverItsSpin) {
   for (std::int16_t outcome = 1; outcome <= 6; ++outcome) {
     for (double spin : {0.0, 45.0, 89.0}) {
       Gl().calls.clear();
-      GlScene().Draw({.dblElapsed = 150,
+      DrawScene({.dblElapsed = 150,
                       .lngCount0 = 250,
                       .blnRolling = true,
                       .vecAngle = FinalOrientation(outcome, spin),

@@ -134,7 +134,7 @@ class FakeBackend final : public Backend {
   WindowShape Shape() override { return shape; }
   void Show() override { log.emplace_back("Show"); }
   void Swap() override { frames.push_back(counter.count); }
-  void MessageBox(std::string_view text, std::string_view title, bool error) override {
+  void ShowMessageBox(std::string_view text, std::string_view title, bool error) override {
     log.push_back(std::string(error ? "Error " : "Message ") + std::string(title) + ": " +
                   std::string(text));
     if (while_box_is_up) while_box_is_up();
@@ -155,9 +155,8 @@ class FakeBackend final : public Backend {
 struct Window {
   FakeWgl wgl;
   Module1 module1{wgl};
-  GlScene scene;
   FakeRuntime runtime;
-  frmMain form{runtime, module1, scene};
+  frmMain form{runtime, module1};
 
   Window() {
     runtime.form = &form;

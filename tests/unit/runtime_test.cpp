@@ -107,9 +107,10 @@ TEST(Runtime, FailedStartUpSaysSoShowsNothingAndEndsWithStatus1) {
   // A platform's box may run a loop of its own that delivers input and
   // timers; nothing may reach the window's handlers while it is up.
   backend.while_box_is_up = [&] {
-    runtime.Handle(MouseUp{kLeftButton, 0, 1, 1});
+    runtime.Handle(KeyDown{kKeyEscape, 0});
     runtime.Handle(ShapeChanged{});
     EXPECT_FALSE(runtime.RunDue());
+    EXPECT_FALSE(runtime.Ended()) << "Escape reached Form_KeyDown while Form_Load ran";
   };
   runtime.Start();
   runtime.Handle(ShapeChanged{});
