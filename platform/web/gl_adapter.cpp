@@ -7,6 +7,8 @@
 
 #include <array>
 
+// The linker's --wrap gives these their reserved names.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 void __real_glBegin(GLenum mode);
 void __real_glNormal3f(GLfloat x, GLfloat y, GLfloat z);
@@ -43,3 +45,4 @@ void __wrap_glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
 }
 
 }  // extern "C"
+// NOLINTEND(bugprone-reserved-identifier)

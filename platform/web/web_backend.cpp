@@ -22,6 +22,8 @@ namespace {
 
 constexpr const char* kCanvas = "#picture1";
 constexpr Hdc kPicture1Hdc{1};
+// What emscripten_set_timeout gives to cancel its wait with.
+using TimeoutId = decltype(emscripten_set_timeout(nullptr, 0, nullptr));
 
 EM_JS(void, KalvoPageShowMessage, (const char* text, const char* title, bool error), {
   kalvoPage.showMessage(UTF8ToString(text), UTF8ToString(title), error);
@@ -48,8 +50,12 @@ std::int16_t KeyCodeOf(const EmscriptenKeyboardEvent& event) {
   if (key == "Backspace") return 8;
   if (key.size() == 1) {
     const char c = key[0];
-    if (c >= 'a' && c <= 'z') return static_cast<std::int16_t>(c - 'a' + 'A');
-    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return static_cast<std::int16_t>(c);
+    if (c >= 'a' && c <= 'z') {
+      return static_cast<std::int16_t>(c - 'a' + 'A');
+    }
+    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      return static_cast<std::int16_t>(c);
+    }
   }
   return 0;
 }
@@ -63,7 +69,7 @@ std::int16_t ShiftOf(const E& event) {
   return static_cast<std::int16_t>(shift);
 }
 
-std::int16_t ButtonOf(unsigned short button) {
+std::int16_t ButtonOf(std::uint16_t button) {
   switch (button) {
     case 0:
       return kLeftButton;
@@ -113,7 +119,7 @@ class WebBackend final : public Backend {
   Runtime runtime_{*this};
   int width_ = 0;   // the canvas's drawing buffer, in device pixels
   int height_ = 0;
-  std::optional<long> timeout_;  // the pending wait, if any
+  std::optional<TimeoutId> timeout_;  // the pending wait, if any
   std::optional<std::int16_t> announced_;
   bool hooked_ = false;
 };
