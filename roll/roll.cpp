@@ -63,10 +63,10 @@ std::int16_t FaceUp(const tVector& vecAngle) {
   double highest = -2;
   for (std::int16_t face = 1; face <= 6; ++face) {
     // Applied about x, then y, then z: the last turn meets the model first.
-    const Direction normal = Turned(Turned(Turned(kNormals.at(static_cast<std::size_t>(face - 1)),
-                                                  vecAngle.Z, 2),
-                                           vecAngle.Y, 1),
-                                    vecAngle.X, 0);
+    const Direction normal =
+        Turned(Turned(Turned(kNormals.at(static_cast<std::size_t>(face - 1)), vecAngle.Z, 2),
+                      vecAngle.Y, 1),
+               vecAngle.X, 0);
     if (normal[1] > highest) {
       highest = normal[1];
       up = face;

@@ -25,6 +25,9 @@ constexpr Hdc kPicture1Hdc{1};
 // What emscripten_set_timeout gives to cancel its wait with.
 using TimeoutId = decltype(emscripten_set_timeout(nullptr, 0, nullptr));
 
+// What the page offers the program (index.html's kalvoPage). The bodies are
+// JavaScript, which clang-format would take apart as C++.
+// clang-format off
 EM_JS(void, KalvoPageShowMessage, (const char* text, const char* title, bool error), {
   kalvoPage.showMessage(UTF8ToString(text), UTF8ToString(title), error);
 });
@@ -33,6 +36,7 @@ EM_JS(void, KalvoPageStopped, (const char* why), { kalvoPage.stopped(UTF8ToStrin
 EM_JS(void, KalvoPageAnnounce, (const char* text), { kalvoPage.announce(UTF8ToString(text)); });
 // Set by the page once it has reported an error that escaped to it.
 EM_JS(bool, KalvoPageFailed, (), { return kalvoPage.failed; });
+// clang-format on
 
 // performance.now(), in whole microseconds: finer than any browser reports it.
 class WebCounter final : public CounterSource {
@@ -89,6 +93,8 @@ std::int16_t ButtonOf(std::uint16_t button) {
 class WebBackend final : public Backend {
  public:
   void Start();
+  // While Kalvo runs, 0; after it has ended, the runtime's status.
+  int Status() const { return runtime_.Ended() ? runtime_.ExitStatus() : 0; }
 
   WglApi& Wgl() override { return wgl_; }
   Hdc Picture1Hdc() override { return kPicture1Hdc; }
@@ -117,7 +123,7 @@ class WebBackend final : public Backend {
   WebWgl wgl_{kCanvas};
   WebCounter counter_;
   Runtime runtime_{*this};
-  int width_ = 0;   // the canvas's drawing buffer, in device pixels
+  int width_ = 0;  // the canvas's drawing buffer, in device pixels
   int height_ = 0;
   std::optional<TimeoutId> timeout_;  // the pending wait, if any
   std::optional<std::int16_t> announced_;
@@ -168,8 +174,13 @@ void WebBackend::FitCanvas() {
   double css_height = 0;
   emscripten_get_element_css_size(kCanvas, &css_width, &css_height);
   const double ratio = emscripten_get_device_pixel_ratio();
-  width_ = static_cast<int>(std::lround(css_width * ratio));
-  height_ = static_cast<int>(std::lround(css_height * ratio));
+  const auto width = static_cast<int>(std::lround(css_width * ratio));
+  const auto height = static_cast<int>(std::lround(css_height * ratio));
+  // Setting a canvas's size clears it, even to the size it has: only a
+  // change may, since only a change draws a frame at once.
+  if (width == width_ && height == height_) return;
+  width_ = width;
+  height_ = height;
   emscripten_set_canvas_element_size(kCanvas, width_, height_);
 }
 
@@ -197,8 +208,9 @@ void WebBackend::Wait(std::optional<std::int64_t> deadline) {
   timeout_.reset();
   if (!deadline) return;
   const std::int64_t counts = *deadline - counter_.Count();
-  const double ms = counts <= 0 ? 0 : std::ceil(static_cast<double>(counts) * 1000 /
-                                                static_cast<double>(counter_.Frequency()));
+  const double ms = counts <= 0 ? 0
+                                : std::ceil(static_cast<double>(counts) * 1000 /
+                                            static_cast<double>(counter_.Frequency()));
   timeout_ = emscripten_set_timeout(OnTimeout, ms, this);
 }
 
@@ -234,8 +246,7 @@ EM_BOOL WebBackend::OnMouseUp(int /*type*/, const EmscriptenMouseEvent* event, v
   return EM_TRUE;
 }
 
-EM_BOOL WebBackend::OnKeyDown(int /*type*/, const EmscriptenKeyboardEvent* event,
-                              void* user_data) {
+EM_BOOL WebBackend::OnKeyDown(int /*type*/, const EmscriptenKeyboardEvent* event, void* user_data) {
   auto* self = static_cast<WebBackend*>(user_data);
   const KeyDown key{KeyCodeOf(*event), ShiftOf(*event)};
   self->Handle(key);
@@ -259,7 +270,7 @@ int RunKalvo() {
   // Lives as long as the page: the browser calls back into it after main returns.
   static WebBackend backend;
   backend.Start();
-  return 0;
+  return backend.Status();
 }
 
 }  // namespace kalvo

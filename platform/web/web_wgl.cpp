@@ -8,6 +8,8 @@
 namespace kalvo {
 namespace {
 
+// The bodies are JavaScript, which clang-format would take apart as C++.
+// clang-format off
 // WebGL 1 at all: a browser without it, or with it switched off, has no
 // constructor to make one with.
 EM_JS(bool, KalvoBrowserHasWebGl, (), { return typeof WebGLRenderingContext !== 'undefined'; });
@@ -20,6 +22,8 @@ EM_JS(void, KalvoStartGlEmulation, (), {
   Module.useWebGL = true;
   Browser.moduleContextCreatedCallbacks.forEach(function(callback) { callback(); });
 });
+
+// clang-format on
 
 }  // namespace
 
@@ -61,8 +65,7 @@ Hglrc WebWgl::wglCreateContext(Hdc /*hdc*/) {
       emscripten_webgl_create_context(canvas_.c_str(), &attributes);
   if (context <= 0) {
     std::fprintf(stderr,
-                 "kalvo: emscripten_webgl_create_context(%s, WebGL 1, depth %d, no antialias) "
-                 "failed: %d\n",
+                 "kalvo: emscripten_webgl_create_context(%s, WebGL 1, depth %d) failed: %d\n",
                  canvas_.c_str(), depth_ ? 1 : 0, static_cast<int>(context));
     return Hglrc::kNone;
   }
