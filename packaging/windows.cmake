@@ -2,16 +2,35 @@
 # where NSIS is installed, an installer with a Start-menu entry and an
 # uninstaller. Both hold the program, the README and the licence.
 install(TARGETS kalvo RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+# As text files for Notepad and the like: .txt, with CRLF line ends.
+set(text_dir ${CMAKE_CURRENT_BINARY_DIR}/text)
+set(crlf_script ${PROJECT_SOURCE_DIR}/packaging/crlf.cmake)
+foreach(pair README.md:README.txt LICENSE:LICENSE.txt)
+  string(REPLACE ":" ";" pair ${pair})
+  list(GET pair 0 source)
+  list(GET pair 1 target)
+  add_custom_command(
+    OUTPUT ${text_dir}/${target}
+    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${source} -DOUT=${text_dir}/${target}
+            -P ${crlf_script}
+    DEPENDS ${PROJECT_SOURCE_DIR}/${source} ${crlf_script}
+    VERBATIM)
+  list(APPEND text_files ${text_dir}/${target})
+endforeach()
+add_custom_target(kalvo_windows_text ALL DEPENDS ${text_files})
+install(FILES ${text_files} DESTINATION .)
 
 set(CPACK_PACKAGE_NAME kalvo)
-set(CPACK_PACKAGE_VENDOR "The Kalvo developers")
+set(CPACK_PACKAGE_VENDOR ${KALVO_VENDOR})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A six-sided die in 3-D that a click throws")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${KALVO_SUMMARY})
 set(CPACK_PACKAGE_FILE_NAME kalvo-${PROJECT_VERSION}-win64)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
+# The NSIS lines below hold backslashes, which CPack would otherwise read
+# as escapes.
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_GENERATOR ZIP)
 find_program(KALVO_MAKENSIS makensis)
 if(KALVO_MAKENSIS)
@@ -26,7 +45,15 @@ set(CPACK_NSIS_DISPLAY_NAME "Kalvo ${PROJECT_VERSION}")
 set(CPACK_NSIS_MUI_ICON ${icon_file})
 set(CPACK_NSIS_MUI_UNIICON ${icon_file})
 set(CPACK_NSIS_INSTALLED_ICON_NAME kalvo.exe)
-# The Start-menu entry, for the program installed at the top of its folder.
-set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
-set(CPACK_PACKAGE_EXECUTABLES kalvo Kalvo)
+# The Start-menu entry. Written here rather than through
+# CPACK_PACKAGE_EXECUTABLES, whose target for a program at the top of its
+# folder would be "$INSTDIR\.\kalvo.exe".
+set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Kalvo.lnk' '$INSTDIR\\kalvo.exe'")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete '$SMPROGRAMS\\$MUI_TEMP\\Kalvo.lnk'")
+# Settings' list of installed programs shows this size (in KB); the size of
+# the installer's one section is what it installs, less the uninstaller.
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Kalvo)
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "  SectionGetSize 0 $0
+  WriteRegDWORD SHCTX 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}' EstimatedSize $0")
 include(CPack)

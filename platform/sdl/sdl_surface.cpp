@@ -1,5 +1,9 @@
 #include "platform/sdl/sdl_surface.h"
 
+#include <SDL_syswm.h>
+#include <X11/Xresource.h>
+
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +25,33 @@ bool SetAttribute(SDL_GLattr attribute, int value, const char* name) {
   return false;
 }
 
+// The window's X display connection, or none on other video drivers.
+Display* XDisplayOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
+  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
+}
+
+// The scale the desktop publishes for X11 programs, as the Xft.dpi resource;
+// 96 where it says none. A compositor that scales windows itself publishes 96.
+int XftDpi(Display* display) {
+  const char* resources = display != nullptr ? XResourceManagerString(display) : nullptr;
+  if (resources == nullptr) return kDefaultDpi;
+  XrmInitialize();
+  XrmDatabase database = XrmGetStringDatabase(resources);
+  char* type = nullptr;
+  XrmValue value{};
+  double dpi = 0;
+  if (database != nullptr && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) != 0 &&
+      value.addr != nullptr) {
+    dpi = std::strtod(value.addr, nullptr);
+  }
+  if (database != nullptr) XrmDestroyDatabase(database);
+  // Beyond any real display: a typing error, not a scale.
+  return dpi >= 24 && dpi <= 960 ? static_cast<int>(std::lround(dpi)) : kDefaultDpi;
+}
+
 }  // namespace
 
 void LogSdlError(const char* what) {
@@ -34,8 +65,17 @@ bool SdlSurface::Create() {
       caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
       TwipsToPixels(kClientWidthTwips, kDefaultDpi), TwipsToPixels(kClientHeightTwips, kDefaultDpi),
       SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
-  if (window_ == nullptr) LogSdlError("SDL_CreateWindow with an OpenGL pixel format");
-  return window_ != nullptr;
+  if (window_ == nullptr) {
+    LogSdlError("SDL_CreateWindow with an OpenGL pixel format");
+    return false;
+  }
+  // Sized for the desktop's scale while still hidden: the display is known
+  // only once the window is made.
+  if (const int dpi = XftDpi(XDisplayOf(window_)); dpi != kDefaultDpi) {
+    SDL_SetWindowSize(window_, TwipsToPixels(kClientWidthTwips, dpi),
+                      TwipsToPixels(kClientHeightTwips, dpi));
+  }
+  return true;
 }
 
 void SdlSurface::Destroy() {

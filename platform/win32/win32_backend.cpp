@@ -2,6 +2,7 @@
 // window's messages turned into Kalvo's events, and the wait between them on
 // a high-resolution waitable timer. What every platform does lives in the
 // shared runtime (app/runtime.h).
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,7 @@ constexpr wchar_t kWindowClass[] = L"KalvoFrmMain";
 constexpr WORD kIconResource = 1;  // in kalvo.rc
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
 constexpr std::int64_t k100nsPerSecond = 10'000'000;
+constexpr UINT_PTR kModalTimer = 1;  // Timer1's ticks while a system loop runs
 // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, Windows 10 1803 and later; older
 // headers do not name it.
 constexpr DWORD kHighResolutionTimer = 0x00000002;
@@ -46,6 +48,51 @@ MouseUp MouseUpOf(std::int16_t button, LPARAM lparam) {
   return {button, ShiftNow(), static_cast<float>(static_cast<std::int16_t>(LOWORD(lparam))),
           static_cast<float>(static_cast<std::int16_t>(HIWORD(lparam)))};
 }
+
+// Kalvo's client area at a DPI, and the window rectangle around it.
+// GetDpiForWindow and AdjustWindowRectExForDpi came with Windows 10 1607;
+// before it, a window has the system's DPI.
+class WindowDpi {
+ public:
+  WindowDpi() {
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+      // The system hands functions over as untyped procedures.
+      get_dpi_for_window_ = reinterpret_cast<GetDpiForWindowFn>(  // NOLINT
+          reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+      adjust_for_dpi_ = reinterpret_cast<AdjustWindowRectExForDpiFn>(  // NOLINT
+          reinterpret_cast<void*>(GetProcAddress(user32, "AdjustWindowRectExForDpi")));
+    }
+  }
+
+  int Of(HWND hwnd) const {
+    if (get_dpi_for_window_ != nullptr) {
+      if (const UINT dpi = get_dpi_for_window_(hwnd); dpi != 0) return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kDefaultDpi;
+  }
+
+  // The window's outer size for the start-up client area at this DPI.
+  std::optional<SIZE> FrameFor(int dpi) const {
+    RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    const BOOL ok = adjust_for_dpi_ != nullptr
+                        ? adjust_for_dpi_(&frame, kWindowStyle, FALSE, 0, static_cast<UINT>(dpi))
+                        : AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    if (ok == 0) {
+      LogLastError("AdjustWindowRectExForDpi");
+      return std::nullopt;
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+  }
+
+ private:
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  GetDpiForWindowFn get_dpi_for_window_ = nullptr;
+  AdjustWindowRectExForDpiFn adjust_for_dpi_ = nullptr;
+};
 
 // Timer1's clock. A plain window timer is clamped to 10 ms and ticks at the
 // system timer's resolution (often 15.6 ms), too coarse for 5 ms ticks. A
@@ -92,6 +139,17 @@ class TickTimer {
   bool raised_resolution_ = false;
 };
 
+// Where a launcher that asked for a hidden window gets a normal one: a
+// window nobody can see would run for ever.
+int ShowCommand() {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  const bool hidden =
+      (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE;
+  return hidden ? SW_SHOWNORMAL : SW_SHOWDEFAULT;
+}
+
 class Win32Backend final : public Backend {
  public:
   explicit Win32Backend(HINSTANCE instance) : instance_(instance) {}
@@ -111,16 +169,31 @@ class Win32Backend final : public Backend {
   void Swap() override { ::SwapBuffers(hdc_); }
   void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
+  void Log(std::string_view line) override { LogLine(line); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  void MouseDown(std::int16_t button);
+  void MouseUp(std::int16_t button, LPARAM lparam);
+  void EnterSystemLoop();
+  void LeaveSystemLoop();
+  void StopModalTicks();
+  void ArmModalTimer(std::optional<std::int64_t> deadline);
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   HDC hdc_ = nullptr;
   bool class_registered_ = false;
   bool shown_ = false;
+  // Buttons pressed over the picture and not yet released: only their
+  // releases are raised, as on X11.
+  int pressed_ = 0;
+  // Move and size loops, menus and held caption buttons run inside
+  // DefWindowProc; while they do, Timer1's ticks come as WM_TIMER.
+  int system_loops_ = 0;
+  bool raised_resolution_ = false;
+  WindowDpi dpi_;
   Win32Wgl wgl_;
   kalvo::PerformanceCounter counter_;
   Runtime* runtime_ = nullptr;
@@ -155,18 +228,22 @@ bool Win32Backend::CreateFormWindow() {
   }
   class_registered_ = true;
 
-  RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, kDefaultDpi),
-             TwipsToPixels(kClientHeightTwips, kDefaultDpi)};
-  if (AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0) == 0) {
-    LogLastError("AdjustWindowRectEx");
-    return false;
-  }
+  // Made at the start-up size for 96 DPI, then sized for the DPI of the
+  // display it landed on, which is known only once it exists.
+  const std::optional<SIZE> frame = dpi_.FrameFor(kDefaultDpi);
+  if (!frame) return false;
   hwnd_ = CreateWindowExW(0, kWindowClass, Utf16(kCaption).c_str(), kWindowStyle, CW_USEDEFAULT,
-                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                          nullptr, nullptr, instance_, this);
+                          CW_USEDEFAULT, frame->cx, frame->cy, nullptr, nullptr, instance_, this);
   if (hwnd_ == nullptr) {
     LogLastError("CreateWindowExW");
     return false;
+  }
+  if (const int dpi = dpi_.Of(hwnd_); dpi != kDefaultDpi) {
+    const std::optional<SIZE> scaled = dpi_.FrameFor(dpi);
+    if (scaled && SetWindowPos(hwnd_, nullptr, 0, 0, scaled->cx, scaled->cy,
+                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) == 0) {
+      LogLastError("SetWindowPos to the display's scale");
+    }
   }
   hdc_ = GetDC(hwnd_);
   if (hdc_ == nullptr) {
@@ -192,10 +269,15 @@ WindowShape Win32Backend::Shape() {
 
 void Win32Backend::Show() {
   shown_ = true;
-  ShowWindow(hwnd_, SW_SHOWDEFAULT);
+  const int command = ShowCommand();
+  ShowWindow(hwnd_, command);
+  // The first ShowWindow of a process may take its command from the start-up
+  // information whatever it is given; the second does as it is told.
+  if (command == SW_SHOWNORMAL && IsWindowVisible(hwnd_) == 0) ShowWindow(hwnd_, command);
 }
 
 void Win32Backend::Close() {
+  if (std::exchange(system_loops_, 0) > 0) StopModalTicks();
   // Its own device context goes with it.
   HWND hwnd = std::exchange(hwnd_, nullptr);
   hdc_ = nullptr;
@@ -226,6 +308,52 @@ LRESULT CALLBACK Win32Backend::WindowProc(HWND hwnd, UINT message, WPARAM wparam
   return backend->Handle(message, wparam, lparam);
 }
 
+void Win32Backend::MouseDown(std::int16_t button) {
+  pressed_ |= button;
+  SetCapture(hwnd_);
+}
+
+void Win32Backend::MouseUp(std::int16_t button, LPARAM lparam) {
+  const bool pressed_here = (pressed_ & button) != 0;
+  pressed_ &= ~button;
+  // Forgets every press: released after the handler, which may close the window.
+  if (pressed_ == 0 && GetCapture() == hwnd_) ReleaseCapture();
+  if (pressed_here) runtime_->Handle(MouseUpOf(button, lparam));
+}
+
+void Win32Backend::EnterSystemLoop() {
+  if (system_loops_++ > 0) return;
+  // Window timers come at the system timer's resolution, often 15.6 ms: at
+  // 1 ms they can meet 20 ms frames.
+  raised_resolution_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+  ArmModalTimer(runtime_->RunDue());
+}
+
+void Win32Backend::LeaveSystemLoop() {
+  if (system_loops_ > 0 && --system_loops_ == 0) StopModalTicks();
+}
+
+void Win32Backend::StopModalTicks() {
+  if (hwnd_ != nullptr) KillTimer(hwnd_, kModalTimer);
+  if (std::exchange(raised_resolution_, false)) timeEndPeriod(1);
+}
+
+// One WM_TIMER at the deadline (or as soon after as window timers go).
+void Win32Backend::ArmModalTimer(std::optional<std::int64_t> deadline) {
+  if (hwnd_ == nullptr) return;
+  if (!deadline) {
+    KillTimer(hwnd_, kModalTimer);
+    return;
+  }
+  const std::int64_t ahead = *deadline - counter_.Count();
+  const std::int64_t ms =
+      ahead <= 0 ? 0 : (ahead * 1000 + counter_.Frequency() - 1) / counter_.Frequency();
+  if (::SetTimer(hwnd_, kModalTimer,
+                 static_cast<UINT>(std::max<std::int64_t>(ms, USER_TIMER_MINIMUM)), nullptr) == 0) {
+    LogLastError("SetTimer for the ticks during a move");
+  }
+}
+
 LRESULT Win32Backend::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   Runtime& runtime = *runtime_;
   switch (message) {
@@ -245,18 +373,68 @@ LRESULT Win32Backend::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         return DefWindowProcW(hwnd_, message, wparam, lparam);
       }
       return 0;
+    case WM_SYSCOMMAND:
+      // A bare Alt or F10 would enter the menu bar Kalvo does not have, and
+      // the die would stop until the next key. Alt+Space still opens the
+      // system menu (its lparam is the space).
+      if ((wparam & 0xFFF0) == SC_KEYMENU && lparam == 0) return 0;
+      return DefWindowProcW(hwnd_, message, wparam, lparam);
+    case WM_LBUTTONDOWN:
+      MouseDown(kLeftButton);
+      return 0;
+    case WM_RBUTTONDOWN:
+      MouseDown(kRightButton);
+      return 0;
+    case WM_MBUTTONDOWN:
+      MouseDown(kMiddleButton);
+      return 0;
     case WM_LBUTTONUP:
-      runtime.Handle(MouseUpOf(kLeftButton, lparam));
+      MouseUp(kLeftButton, lparam);
       return 0;
     case WM_RBUTTONUP:
-      runtime.Handle(MouseUpOf(kRightButton, lparam));
+      MouseUp(kRightButton, lparam);
       return 0;
     case WM_MBUTTONUP:
-      runtime.Handle(MouseUpOf(kMiddleButton, lparam));
+      MouseUp(kMiddleButton, lparam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse: its releases are not Kalvo's.
+      // NOLINTNEXTLINE(performance-no-int-to-ptr)
+      if (reinterpret_cast<HWND>(lparam) != hwnd_) pressed_ = 0;
+      return 0;
+    case WM_DPICHANGED: {
+      // Moved to a display of another scale: the size the system suggests
+      // keeps the window as large to the eye. The resize redraws.
+      // NOLINTNEXTLINE(performance-no-int-to-ptr)
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP:
+      EnterSystemLoop();
+      return 0;
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP:
+      LeaveSystemLoop();
+      return 0;
+    case WM_NCLBUTTONDOWN: {
+      // A held caption button runs its own loop, with no message around it.
+      EnterSystemLoop();
+      const LRESULT result = DefWindowProcW(hwnd_, message, wparam, lparam);
+      LeaveSystemLoop();
+      return result;
+    }
+    case WM_TIMER:
+      if (wparam != kModalTimer) break;
+      ArmModalTimer(runtime.RunDue());
       return 0;
     default:
-      return DefWindowProcW(hwnd_, message, wparam, lparam);
+      break;
   }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
 
 int Win32Backend::Run() {

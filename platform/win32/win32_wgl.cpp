@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/win32/win32_api.h"
 
@@ -57,7 +58,44 @@ void LogLastError(const char* what) {
   }
   LocalFree(text);
   if (code != 0) reason += " (error " + std::to_string(code) + ")";
-  std::fprintf(stderr, "kalvo: %s failed: %s\n", what, reason.c_str());
+  LogLine(std::string("kalvo: ") + what + " failed: " + reason);
+}
+
+void LogLine(std::string_view line) {
+  // A GUI program started from cmd or PowerShell has no standard error
+  // unless it was redirected; the console it was started from, if any, is
+  // attached on first use.
+  enum class Sink { kStandardError, kConsole, kDebugger };
+  static HANDLE console = nullptr;
+  static const Sink sink = [] {
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (error != nullptr && error != INVALID_HANDLE_VALUE &&
+        GetFileType(error) != FILE_TYPE_UNKNOWN) {
+      return Sink::kStandardError;
+    }
+    if (AttachConsole(ATTACH_PARENT_PROCESS) != 0) {
+      console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+      if (console != INVALID_HANDLE_VALUE) return Sink::kConsole;
+    }
+    return Sink::kDebugger;
+  }();
+  if (sink == Sink::kStandardError) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+    std::fflush(stderr);
+    return;
+  }
+  std::wstring text(line.size() + 2, L'\0');
+  const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
+                                         text.data(), static_cast<int>(line.size()));
+  text.resize(static_cast<std::size_t>(length));
+  text += L"\r\n";
+  if (sink == Sink::kConsole) {
+    DWORD written = 0;
+    WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
+    OutputDebugStringW(text.c_str());
+  }
 }
 
 int Win32Wgl::ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) {
@@ -85,9 +123,21 @@ Hglrc Win32Wgl::wglCreateContext(Hdc hdc) {
 
 bool Win32Wgl::wglMakeCurrent(Hdc hdc, Hglrc hglrc) {
   SetLastError(0);  // not every failure sets one
-  if (::wglMakeCurrent(ToHdc(hdc), ToHglrc(hglrc)) != FALSE) return true;
-  LogLastError("wglMakeCurrent");
-  return false;
+  if (::wglMakeCurrent(ToHdc(hdc), ToHglrc(hglrc)) == FALSE) {
+    LogLastError("wglMakeCurrent");
+    return false;
+  }
+  if (hglrc == Hglrc::kNone) return true;
+  // Frames are paced by the counter; WGL's default of waiting for one
+  // refresh would put each 20 ms frame on the next 16.7 ms one. Only the
+  // driver can say whether it offers the call, and only with a context.
+  using SwapIntervalFn = BOOL(WINAPI*)(int);
+  const auto set_interval = reinterpret_cast<SwapIntervalFn>(  // NOLINT
+      reinterpret_cast<void*>(::wglGetProcAddress("wglSwapIntervalEXT")));
+  if (set_interval != nullptr && set_interval(0) == FALSE) {
+    LogLastError("wglSwapIntervalEXT(0)");
+  }
+  return true;
 }
 
 bool Win32Wgl::wglDeleteContext(Hglrc hglrc) {

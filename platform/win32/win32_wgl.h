@@ -3,6 +3,8 @@
 // timer's. The window and its device context belong to the runtime.
 #pragma once
 
+#include <string_view>
+
 #include "gl/wgl_api.h"
 #include "timing/cls_time_counter.h"
 
@@ -24,7 +26,11 @@ class PerformanceCounter final : public CounterSource {
 };
 
 // "kalvo: <what> failed: <the system's own text for GetLastError(), and its
-// number>" on standard error.
+// number>", through LogLine.
 void LogLastError(const char* what);
+
+// One line for whoever started Kalvo: standard error when it goes somewhere,
+// else the console Kalvo was started from, else the debugger.
+void LogLine(std::string_view line);
 
 }  // namespace kalvo

@@ -142,6 +142,14 @@ class Screen:
             image.save(os.path.join(ARGS.artifacts, tag + ".png"))
         return image
 
+    def set_resources(self, text):
+        """The screen's X resources, as "xrdb -merge" of text into none would
+        leave them; programs read them when they connect."""
+        root = self.x.screen().root
+        root.change_property(self.x.intern_atom("RESOURCE_MANAGER"), self.x.intern_atom("STRING"),
+                             8, text.encode())
+        self.x.sync()
+
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=20)
 

@@ -56,6 +56,23 @@ class WindowTest(unittest.TestCase):
                             "%s scaled); got %s" % (width, height, want, start,
                                                     floor_box(self.screen.shot(window))))
 
+    def test_size_follows_the_desktops_scale(self):
+        boxes = {}
+        for dpi, size in ((None, (238, 189)), (144, (357, 284)), (192, (476, 378))):
+            with self.subTest(dpi=dpi):
+                # Xvfb publishes no scale; a desktop publishes Xft.dpi.
+                self.screen.set_resources("Xft.dpi:\t%d\n" % dpi if dpi else "")
+                program, window = self.launch("dpi-%s" % dpi)
+                self.assertEqual(self.screen.size(window), size, "at Xft.dpi %s" % dpi)
+                boxes[dpi] = floor_box(self.screen.shot(window, "dpi-%s" % dpi))
+                self.screen.key(window, "Escape")
+                self.assertEqual(program.wait(5), 0, program.output())
+        for dpi in (144, 192):
+            want = tuple(edge * dpi / 96 for edge in boxes[None])
+            self.assertTrue(all(abs(a - b) <= 3 for a, b in zip(boxes[dpi], want)),
+                            "at Xft.dpi %d expected the floor's box near %s (96's scaled); got %s"
+                            % (dpi, want, boxes[dpi]))
+
     def test_escape_with_any_modifiers_and_the_close_box_close(self):
         for how in ("Escape", "ctrl+shift+alt+Escape", "close box"):
             with self.subTest(how=how):

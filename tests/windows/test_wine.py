@@ -4,9 +4,12 @@ and the message box where there is no OpenGL."""
 
 import collections
 import os
+import subprocess
 import sys
 import time
 import unittest
+
+from PIL import Image, ImageChops
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "display"))
@@ -17,11 +20,23 @@ WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
 WINDOW_S = 60  # the first run makes the Wine prefix, which takes a while
 
 
+def windows_path(path):
+    """The path as Wine's programs name it: drive Z: is the root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def box_unlike(image, colour):
+    """(left, top, right, bottom) of the pixels not of this colour, or None."""
+    mask = Image.new("RGB", image.size, colour)
+    return ImageChops.difference(image, mask).convert("L").point(lambda v: 255 * (v > 0)).getbbox()
+
+
 class WineTest(unittest.TestCase):
-    def start(self, *server_args):
+    def start(self, *server_args, command=None, env=None, tag=None):
         self.screen = Screen(*server_args)
         self.addCleanup(self.screen.close)
-        return self.screen.start("kalvo" + "".join(server_args), [WINE_RUN, ARGS.program])
+        return self.screen.start(tag or "kalvo" + "".join(server_args),
+                                 [WINE_RUN, *(command or [ARGS.program])], env)
 
     def changing(self, window):
         first = self.screen.shot(window).tobytes()
@@ -53,8 +68,96 @@ class WineTest(unittest.TestCase):
         self.screen.click(window, 3)
         self.assertTrue(wait_until(lambda: self.changing(window), 2),
                         "expected a right release to bring the spin back")
+        # A bare Alt or F10 must not leave Escape to a menu mode.
+        self.screen.key(window, "alt")
+        self.screen.key(window, "F10")
         self.screen.key(window, "Escape")
         self.assertEqual(program.wait(10), 0, program.output())
+
+    def test_size_follows_the_prefixs_dpi(self):
+        # A prefix of its own: the DPI is the whole session's.
+        env = {"KALVO_WINE_HOME": os.path.join(ARGS.artifacts, "wine-home-dpi")}
+        self.screen = Screen()
+        self.addCleanup(self.screen.close)
+        for dpi, size in ((144, (357, 284)), (192, (476, 378))):
+            with self.subTest(dpi=dpi):
+                done = subprocess.run(
+                    [WINE_RUN, "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                     "/t", "REG_DWORD", "/d", str(dpi), "/f"], env=dict(self.screen.env, **env),
+                    capture_output=True, text=True, timeout=180, check=False)
+                self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+                program = self.screen.start("dpi-%d" % dpi, [WINE_RUN, ARGS.program], env)
+                window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S)
+                self.assertIsNotNone(window, "expected the window; got none (%s)"
+                                     % program.output())
+                self.assertTrue(wait_until(lambda: self.screen.size(window) == size, 5),
+                                "at %d DPI expected %s; got %s"
+                                % (dpi, size, self.screen.size(window)))
+                self.screen.shot(window, "dpi-%d" % dpi)
+                self.screen.key(window, "Escape")
+                self.assertEqual(program.wait(10), 0, program.output())
+
+    def test_virtual_desktop_drag_and_mouse_capture(self):
+        """Wine's own desktop, where Wine draws the caption and runs the move
+        loop as Windows does, and where a press outside Kalvo is another
+        window's."""
+        program = self.start(command=["explorer", "/desktop=kalvo,800x600",
+                                      windows_path(ARGS.program)], tag="desktop")
+        desktop = self.screen.wait_window("kalvo - Wine desktop", WINDOW_S)
+        self.assertIsNotNone(desktop, "expected Wine's desktop (%s)" % program.output())
+
+        def kalvo():
+            """Kalvo's window on the desktop, frame and all."""
+            shot = self.screen.shot(desktop)
+            return box_unlike(shot, shot.getpixel((shot.width - 1, shot.height - 1)))
+
+        def picture_changing():
+            box = kalvo()
+            first = self.screen.shot(desktop).crop(box).tobytes()
+            time.sleep(0.15)
+            return self.screen.shot(desktop).crop(box).tobytes() != first
+
+        def picture_still():
+            box = kalvo()
+            first = self.screen.shot(desktop).crop(box).tobytes()
+            time.sleep(0.5)
+            return self.screen.shot(desktop).crop(box).tobytes() == first
+
+        self.assertTrue(wait_until(lambda: kalvo() and picture_changing(), WINDOW_S),
+                        "expected the spinning die on Wine's desktop (%s)" % program.output())
+        left, top, right, bottom = kalvo()
+        inside = ((left + right) // 2, (top + bottom) // 2 + 20)
+
+        def press_release(start, end, button=1):
+            self.screen.xdotool("mousemove", "--window", desktop.id, *start, "mousedown", button)
+            self.screen.xdotool("mousemove", "--window", desktop.id, *end, "mouseup", button)
+
+        # Pressed on the desktop and released over the picture: not Kalvo's click.
+        press_release((right + 200, bottom + 200), inside)
+        self.assertFalse(wait_until(picture_still, 4, 0),
+                         "expected no throw from a press outside and a release inside")
+
+        # Held on the caption and dragged: the die goes on spinning meanwhile.
+        caption = ((left + right) // 2, top + 10)
+        self.screen.xdotool("mousemove", "--window", desktop.id, *caption, "mousedown", 1)
+        for step in range(1, 11):
+            self.screen.xdotool("mousemove", "--window", desktop.id,
+                                caption[0] + 15 * step, caption[1] + 10 * step)
+            time.sleep(0.1)  # a user's hand, not a wait for the program
+        during = wait_until(picture_changing, 5)
+        self.screen.shot(desktop, "desktop-dragging")
+        self.screen.xdotool("mouseup", 1)
+        self.assertTrue(during, "expected frames to keep coming while the caption is dragged")
+        moved = wait_until(lambda: kalvo()[:2] == (left + 150, top + 100), 5)
+        self.assertTrue(moved, "expected the window moved by (150, 100); it is at %s"
+                        % (kalvo(),))
+
+        # Pressed over the picture and released outside: the die is thrown.
+        left, top, right, bottom = kalvo()
+        press_release(((left + right) // 2, (top + bottom) // 2 + 20), (right + 100, bottom + 50))
+        self.assertTrue(wait_until(picture_still, 10, 0),
+                        "expected a press inside and a release outside to throw the die")
+        self.screen.shot(desktop, "desktop-thrown")
 
     def test_no_opengl_says_so_in_japanese_and_ends(self):
         program = self.start("-extension", "GLX")
@@ -64,6 +167,9 @@ class WineTest(unittest.TestCase):
         self.assertIn("OpenGLの初期化に失敗しました。", program.output())
         # Without a font for them, every Japanese character is the same empty
         # box; the message has 17 different characters, one of them twice.
+        # The box may be mapped before it is painted.
+        self.assertTrue(wait_until(lambda: len(self.screen.shot(box).getcolors(1 << 16)) > 2, 10),
+                        "expected the box painted within 10 s")
         ink = self.screen.shot(box, "no-glx-box").convert("L").point(lambda v: 255 * (v < 96))
         text = ink.crop((0, 0, ink.width, ink.height * 2 // 5))
         glyphs, run = collections.Counter(), []
