@@ -10,6 +10,7 @@ namespace {
 
 // The idle spin turns 20° and 2° a frame, so it repeats every 180 frames.
 constexpr std::int32_t kSpinPeriodFrames = 180;
+constexpr std::int32_t kThrowRestFrame = 100;
 
 }  // namespace
 
@@ -123,6 +124,12 @@ void ResetAndAdvance(FrameState& state) {
   }
   ++count[0];
   if (!state.blnRolling) ++count[1];
+}
+
+std::optional<std::int16_t> FaceAtRest(const FrameState& state) {
+  const auto& count = state.lngCount;
+  if (!state.blnRolling || count[0] - count[1] < kThrowRestFrame) return std::nullopt;
+  return FaceUp(state.vecAngle);
 }
 
 }  // namespace kalvo

@@ -42,6 +42,10 @@ struct FrameState {
 // reset, then one step of the frame counters.
 void ResetAndAdvance(FrameState& state);
 
+// The face up once a throw's die has come to rest (from the throw's 100th
+// frame on, where it lies still); none while it spins or flies.
+std::optional<std::int16_t> FaceAtRest(const FrameState& state);
+
 class frmMain {
  public:
   frmMain(FormRuntime& runtime, Module1& module1) : runtime_(runtime), module1_(module1) {}

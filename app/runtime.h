@@ -96,6 +96,8 @@ class Runtime final : public FormRuntime, private PictureBox {
   std::optional<std::int64_t> RunDue();
 
   bool Ended() const { return unloaded_; }
+  // The window's frame state, for a backend that tells more than it draws.
+  const FrameState& Frame() const { return form_.State(); }
   // 0 after a normal close; 1 when start-up failed or a handler did.
   int ExitStatus() const;
 

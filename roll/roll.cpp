@@ -1,7 +1,10 @@
 #include "roll/roll.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
+#include <numbers>
 
 namespace kalvo {
 
@@ -30,6 +33,46 @@ tVector FinalOrientation(std::int16_t outcome, double spin) {
     default:
       return {90, 0, spin};
   }
+}
+
+namespace {
+
+using Direction = std::array<double, 3>;
+
+// v turned by `degrees` about the x (0), y (1) or z (2) axis, as glRotate
+// turns it.
+Direction Turned(const Direction& v, double degrees, std::size_t axis) {
+  const double radians = degrees * std::numbers::pi / 180;
+  const double c = std::cos(radians);
+  const double s = std::sin(radians);
+  const std::size_t a = (axis + 1) % 3;  // the two coordinates that move
+  const std::size_t b = (axis + 2) % 3;
+  Direction turned = v;
+  turned.at(a) = v.at(a) * c - v.at(b) * s;
+  turned.at(b) = v.at(a) * s + v.at(b) * c;
+  return turned;
+}
+
+}  // namespace
+
+std::int16_t FaceUp(const tVector& vecAngle) {
+  // The outward normals of faces 1 to 6, as the die is modelled.
+  constexpr std::array<Direction, 6> kNormals{
+      {{0, 0, 1}, {0, -1, 0}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}};
+  std::int16_t up = 1;
+  double highest = -2;
+  for (std::int16_t face = 1; face <= 6; ++face) {
+    // Applied about x, then y, then z: the last turn meets the model first.
+    const Direction normal =
+        Turned(Turned(Turned(kNormals.at(static_cast<std::size_t>(face - 1)), vecAngle.Z, 2),
+                      vecAngle.Y, 1),
+               vecAngle.X, 0);
+    if (normal[1] > highest) {
+      highest = normal[1];
+      up = face;
+    }
+  }
+  return up;
 }
 
 void ThrowDie(ThrowFlags flags, RandomSource& random) {

@@ -38,4 +38,9 @@ double SpinFor(float r);
 // degrees about the vertical.
 tVector FinalOrientation(std::int16_t outcome, double spin);
 
+// The face that an orientation turns up (+y): the one whose outward normal
+// ends up highest. FinalOrientation's inverse, worked out from the geometry
+// rather than its table.
+std::int16_t FaceUp(const tVector& vecAngle);
+
 }  // namespace kalvo

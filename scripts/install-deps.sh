@@ -2,7 +2,7 @@
 # Installs, from Debian's own packages, what a fresh Debian 12 needs for the
 # groups asked for (default: build). Safe to run again: it installs only what
 # is missing. Only apt needs root: as another user it asks through sudo.
-#   scripts/install-deps.sh [build] [test] [lint] [bench] [windows]
+#   scripts/install-deps.sh [build] [test] [lint] [bench] [windows] [web]
 set -euo pipefail
 
 declare -A groups=(
@@ -22,6 +22,12 @@ declare -A groups=(
   # the Windows build: the cross compiler; icotool, for its icon; Wine, to run
   # its tests; a Japanese font for its message box; NSIS, for its installer
   [windows]="g++-mingw-w64-x86-64-posix icoutils wine wine64 fonts-ipafont-gothic nsis"
+  # the browser build: Emscripten and the Node it runs on (which also runs
+  # the unit tiers), GoogleTest's source to build for wasm32, the host's
+  # libpng for the icon; a headless Chromium driven through WebDriver, with
+  # Pillow to read its screenshots; a Japanese font for its message
+  [web]="emscripten nodejs googletest chromium chromium-driver python3 python3-selenium
+         python3-pil fonts-ipafont-gothic"
 )
 
 wanted=()

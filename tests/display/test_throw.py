@@ -3,10 +3,15 @@ the picture comes to rest no sooner than its 120 frames allow; further left and
 middle releases change nothing; a right release brings the spin back; and
 each start throws differently."""
 
+import os
+import sys
 import time
 import unittest
 
 from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, Screen, main
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from die_picture import FACES_OF_TINT, top_face  # pylint: disable=wrong-import-position
 
 # The picture holds still from the throw's 120th frame: the die lies still
 # from the 100th, then the camera closes in for 20 frames. That is 119
@@ -18,42 +23,6 @@ REST_S = (REST_FRAME - 1) * 0.020 - 0.001
 THROW_S = 30
 # More changes than a throw makes, with room for frames before the release is handled.
 PAST_A_THROW_FRAMES = REST_FRAME + 30
-# The pale tints of the die's sides, and the faces that carry each.
-FACES_OF_TINT = {(208, 255, 208): (1, 6), (255, 208, 208): (2, 5), (208, 208, 255): (3, 4)}
-
-
-def region(image, seed, inside):
-    """The pixels connected to seed for which inside(pixel) holds."""
-    found, todo = {seed}, [seed]
-    while todo:
-        x, y = todo.pop()
-        for near in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
-            if near not in found and 0 <= near[0] < image.width and 0 <= near[1] < image.height \
-                    and inside(image.getpixel(near)):
-                found.add(near)
-                todo.append(near)
-    return found
-
-
-def top_face(image):
-    """(tint, pips, red pips) of the side the camera looks down on: the one
-    that holds the die's highest tinted pixel, and the holes in it."""
-    y, x = min((y, x) for x in range(image.width) for y in range(image.height)
-               if image.getpixel((x, y)) in FACES_OF_TINT)
-    tint = image.getpixel((x, y))
-    face = region(image, (x, y), lambda pixel: pixel == tint)
-    left, right = min(p[0] for p in face), max(p[0] for p in face)
-    top, bottom = min(p[1] for p in face), max(p[1] for p in face)
-    pips, red, seen = 0, 0, set(face)
-    for start in ((x, y) for x in range(left, right + 1) for y in range(top, bottom + 1)):
-        if start in seen:
-            continue
-        hole = region(image, start, lambda pixel: pixel != tint)
-        seen |= hole
-        if all(left < x < right and top < y < bottom for x, y in hole):
-            pips += 1
-            red += any(image.getpixel(p) == (255, 0, 0) for p in hole)
-    return tint, pips, red
 
 
 def throw(test, screen, window):

@@ -170,6 +170,24 @@ TEST(PictureMouseUp, LeftThrowsOnceRightResetsOthersDoNothing) {
   EXPECT_TRUE(s.blnThrown);
 }
 
+TEST(FaceAtRest, NamesTheThrowsFaceFromItsHundredthFrameUntilTheReset) {
+  Window w;
+  w.Start();
+  const FrameState& s = w.state();
+  w.RunFrames(5);
+  EXPECT_EQ(FaceAtRest(s), std::nullopt) << "the idle spin shows no face";
+  w.runtime.random.queue = {0.5F, 0.5F};  // outcome 4
+  w.form.Picture1_MouseUp(kLeftButton, 0, 5, 5);
+  w.RunFrames(99);
+  EXPECT_EQ(FaceAtRest(s), std::nullopt) << "still in flight at frame 99";
+  w.RunFrames(1);
+  EXPECT_EQ(FaceAtRest(s), std::optional<std::int16_t>{4});
+  w.RunFrames(50);
+  EXPECT_EQ(FaceAtRest(s), std::optional<std::int16_t>{4});
+  w.form.Picture1_MouseUp(kRightButton, 0, 5, 5);
+  EXPECT_EQ(FaceAtRest(s), std::nullopt) << "a reset picks the die up at once";
+}
+
 // After 2^31 - 1 frames without a reset, both counters step back by whole
 // 180-frame spin periods: the spin's phase and d stay, nothing overflows.
 TEST(DrawFrame, CountersStepBackAtTheirLimitKeepingSpinAndThrow) {

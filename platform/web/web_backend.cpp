@@ -1,0 +1,276 @@
+// The browser backend: Kalvo's picture on a page's canvas, the page's events
+// turned into Kalvo's, and a browser timer for the wait between them. The
+// page (index.html) owns the message box, the closed notice and the live
+// region; what every platform does lives in the shared runtime.
+#include <emscripten/em_js.h>
+#include <emscripten/emscripten.h>
+#include <emscripten/eventloop.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/input.h"
+#include "app/runtime.h"
+#include "platform/web/web_wgl.h"
+
+namespace kalvo {
+namespace {
+
+constexpr const char* kCanvas = "#picture1";
+constexpr Hdc kPicture1Hdc{1};
+// What emscripten_set_timeout gives to cancel its wait with.
+using TimeoutId = decltype(emscripten_set_timeout(nullptr, 0, nullptr));
+
+// What the page offers the program (index.html's kalvoPage). The bodies are
+// JavaScript, which clang-format would take apart as C++.
+// clang-format off
+EM_JS(void, KalvoPageShowMessage, (const char* text, const char* title, bool error), {
+  kalvoPage.showMessage(UTF8ToString(text), UTF8ToString(title), error);
+});
+EM_JS(void, KalvoPageClosed, (), { kalvoPage.closed(); });
+EM_JS(void, KalvoPageStopped, (const char* why), { kalvoPage.stopped(UTF8ToString(why)); });
+EM_JS(void, KalvoPageAnnounce, (const char* text), { kalvoPage.announce(UTF8ToString(text)); });
+// Set by the page once it has reported an error that escaped to it.
+EM_JS(bool, KalvoPageFailed, (), { return kalvoPage.failed; });
+// clang-format on
+
+// performance.now(), in whole microseconds: finer than any browser reports it.
+class WebCounter final : public CounterSource {
+ public:
+  std::int64_t Frequency() override { return 1'000'000; }
+  std::int64_t Count() override { return std::llround(emscripten_get_now() * 1000); }
+};
+
+std::int16_t KeyCodeOf(const EmscriptenKeyboardEvent& event) {
+  const std::string_view key = event.key;
+  if (key == "Escape") return kKeyEscape;
+  if (key == "Enter") return 13;
+  if (key == " ") return 32;
+  if (key == "Tab") return 9;
+  if (key == "Backspace") return 8;
+  if (key.size() == 1) {
+    const char c = key[0];
+    if (c >= 'a' && c <= 'z') {
+      return static_cast<std::int16_t>(c - 'a' + 'A');
+    }
+    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      return static_cast<std::int16_t>(c);
+    }
+  }
+  return 0;
+}
+
+template <typename E>
+std::int16_t ShiftOf(const E& event) {
+  int shift = 0;
+  if (event.shiftKey) shift |= kShiftMask;
+  if (event.ctrlKey) shift |= kCtrlMask;
+  if (event.altKey) shift |= kAltMask;
+  return static_cast<std::int16_t>(shift);
+}
+
+std::int16_t ButtonOf(std::uint16_t button) {
+  switch (button) {
+    case 0:
+      return kLeftButton;
+    case 1:
+      return kMiddleButton;
+    case 2:
+      return kRightButton;
+    case 3:
+      return kX1Button;
+    case 4:
+      return kX2Button;
+    default:
+      return 0;
+  }
+}
+
+class WebBackend final : public Backend {
+ public:
+  void Start();
+  // While Kalvo runs, 0; after it has ended, the runtime's status.
+  int Status() const { return runtime_.Ended() ? runtime_.ExitStatus() : 0; }
+
+  WglApi& Wgl() override { return wgl_; }
+  Hdc Picture1Hdc() override { return kPicture1Hdc; }
+  CounterSource& Counter() override { return counter_; }
+  WindowShape Shape() override { return {width_, height_, WindowState::kNormal}; }
+  void Show() override;
+  // The browser presents what was drawn when the frame's callback returns.
+  void Swap() override {}
+  void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
+  void Close() override;
+
+ private:
+  static void OnTimeout(void* user_data);
+  static EM_BOOL OnResize(int type, const EmscriptenUiEvent* event, void* user_data);
+  static EM_BOOL OnMouseUp(int type, const EmscriptenMouseEvent* event, void* user_data);
+  static EM_BOOL OnKeyDown(int type, const EmscriptenKeyboardEvent* event, void* user_data);
+  static EM_BOOL OnContextLost(int type, const void* reserved, void* user_data);
+
+  void FitCanvas();
+  void Handle(const Event& event);
+  void RunDueAndWait();
+  void Wait(std::optional<std::int64_t> deadline);
+  void AnnounceFace();
+  void Unhook();
+
+  WebWgl wgl_{kCanvas};
+  WebCounter counter_;
+  Runtime runtime_{*this};
+  int width_ = 0;  // the canvas's drawing buffer, in device pixels
+  int height_ = 0;
+  std::optional<TimeoutId> timeout_;  // the pending wait, if any
+  std::optional<std::int16_t> announced_;
+  bool hooked_ = false;
+};
+
+void WebBackend::Start() {
+  FitCanvas();
+  runtime_.Start();
+  if (runtime_.Ended()) return;
+  // Nothing reports a first size on a page: this is the first resize's draw.
+  Handle(ShapeChanged{});
+}
+
+void WebBackend::Show() {
+  emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnResize);
+  emscripten_set_mouseup_callback(kCanvas, this, EM_FALSE, OnMouseUp);
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnKeyDown);
+  emscripten_set_webglcontextlost_callback(kCanvas, this, EM_FALSE, OnContextLost);
+  hooked_ = true;
+}
+
+void WebBackend::ShowMessageBox(std::string_view text, std::string_view title, bool error) {
+  KalvoPageShowMessage(std::string(text).c_str(), std::string(title).c_str(), error);
+}
+
+// A page cannot close its tab: the frames stop, and the page says so.
+void WebBackend::Close() {
+  Unhook();
+  KalvoPageClosed();
+}
+
+void WebBackend::Unhook() {
+  if (timeout_) emscripten_clear_timeout(*timeout_);
+  timeout_.reset();
+  if (!hooked_) return;
+  emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+  emscripten_set_mouseup_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+  emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  hooked_ = false;
+}
+
+// The drawing buffer is the canvas's CSS size in device pixels, so the
+// picture is sharp on a high-density screen; the viewport follows it.
+void WebBackend::FitCanvas() {
+  double css_width = 0;
+  double css_height = 0;
+  emscripten_get_element_css_size(kCanvas, &css_width, &css_height);
+  const double ratio = emscripten_get_device_pixel_ratio();
+  const auto width = static_cast<int>(std::lround(css_width * ratio));
+  const auto height = static_cast<int>(std::lround(css_height * ratio));
+  // Setting a canvas's size clears it, even to the size it has: only a
+  // change may, since only a change draws a frame at once.
+  if (width == width_ && height == height_) return;
+  width_ = width;
+  height_ = height;
+  emscripten_set_canvas_element_size(kCanvas, width_, height_);
+}
+
+// Every event and every wake-up ends here: what the event made due runs now,
+// and the next wait is armed for what is due after it.
+void WebBackend::Handle(const Event& event) {
+  if (KalvoPageFailed()) return Unhook();
+  runtime_.Handle(event);
+  RunDueAndWait();
+}
+
+void WebBackend::RunDueAndWait() {
+  if (KalvoPageFailed()) return Unhook();
+  const std::optional<std::int64_t> deadline = runtime_.RunDue();
+  if (runtime_.Ended()) return;
+  AnnounceFace();
+  Wait(deadline);
+}
+
+// Sleeps straight to the deadline, rounded up to the browser timer's whole
+// milliseconds: a wake-up before it would only be armed again, and a short
+// wait after a few nested timeouts is stretched to 4 ms by the browser.
+void WebBackend::Wait(std::optional<std::int64_t> deadline) {
+  if (timeout_) emscripten_clear_timeout(*timeout_);
+  timeout_.reset();
+  if (!deadline) return;
+  const std::int64_t counts = *deadline - counter_.Count();
+  const double ms = counts <= 0 ? 0
+                                : std::ceil(static_cast<double>(counts) * 1000 /
+                                            static_cast<double>(counter_.Frequency()));
+  timeout_ = emscripten_set_timeout(OnTimeout, ms, this);
+}
+
+// The live region says which face is up once a throw has come to rest, and
+// is cleared when the die is picked up again.
+void WebBackend::AnnounceFace() {
+  const std::optional<std::int16_t> face = FaceAtRest(runtime_.Frame());
+  if (face == announced_) return;
+  announced_ = face;
+  const std::string text = face ? "The die shows " + std::to_string(*face) + "." : "";
+  KalvoPageAnnounce(text.c_str());
+}
+
+void WebBackend::OnTimeout(void* user_data) {
+  auto* self = static_cast<WebBackend*>(user_data);
+  self->timeout_.reset();
+  self->RunDueAndWait();
+}
+
+EM_BOOL WebBackend::OnResize(int /*type*/, const EmscriptenUiEvent* /*event*/, void* user_data) {
+  auto* self = static_cast<WebBackend*>(user_data);
+  self->FitCanvas();
+  self->Handle(ShapeChanged{});
+  return EM_FALSE;
+}
+
+EM_BOOL WebBackend::OnMouseUp(int /*type*/, const EmscriptenMouseEvent* event, void* user_data) {
+  auto* self = static_cast<WebBackend*>(user_data);
+  const double ratio = emscripten_get_device_pixel_ratio();
+  self->Handle(MouseUp{ButtonOf(event->button), ShiftOf(*event),
+                       static_cast<float>(event->targetX * ratio),
+                       static_cast<float>(event->targetY * ratio)});
+  return EM_TRUE;
+}
+
+EM_BOOL WebBackend::OnKeyDown(int /*type*/, const EmscriptenKeyboardEvent* event, void* user_data) {
+  auto* self = static_cast<WebBackend*>(user_data);
+  const KeyDown key{KeyCodeOf(*event), ShiftOf(*event)};
+  self->Handle(key);
+  // Only Escape is Kalvo's; every other key keeps its use in the browser.
+  return key.key == kKeyEscape ? EM_TRUE : EM_FALSE;
+}
+
+// The browser took the context away (a GPU reset, too many contexts): no
+// frame may draw into it again, so the frames stop and the page says why.
+EM_BOOL WebBackend::OnContextLost(int /*type*/, const void* /*reserved*/, void* user_data) {
+  auto* self = static_cast<WebBackend*>(user_data);
+  self->Unhook();
+  self->Log("kalvo: the browser lost the WebGL context; the frames have stopped");
+  KalvoPageStopped("The browser lost Kalvo's WebGL context, so Kalvo has stopped.");
+  return EM_FALSE;
+}
+
+}  // namespace
+
+int RunKalvo() {
+  // Lives as long as the page: the browser calls back into it after main returns.
+  static WebBackend backend;
+  backend.Start();
+  return backend.Status();
+}
+
+}  // namespace kalvo

@@ -1,0 +1,40 @@
+"""The die as a picture shows it, read as a user would: which side the
+camera looks down on, and how many pips it carries. For the screenshots of
+every platform's tests."""
+
+# The pale tints of the die's sides, and the faces that carry each.
+FACES_OF_TINT = {(208, 255, 208): (1, 6), (255, 208, 208): (2, 5), (208, 208, 255): (3, 4)}
+
+
+def region(image, seed, inside):
+    """The pixels connected to seed for which inside(pixel) holds."""
+    found, todo = {seed}, [seed]
+    while todo:
+        x, y = todo.pop()
+        for near in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
+            if near not in found and 0 <= near[0] < image.width and 0 <= near[1] < image.height \
+                    and inside(image.getpixel(near)):
+                found.add(near)
+                todo.append(near)
+    return found
+
+
+def top_face(image):
+    """(tint, pips, red pips) of the side the camera looks down on: the one
+    that holds the die's highest tinted pixel, and the holes in it."""
+    y, x = min((y, x) for x in range(image.width) for y in range(image.height)
+               if image.getpixel((x, y)) in FACES_OF_TINT)
+    tint = image.getpixel((x, y))
+    face = region(image, (x, y), lambda pixel: pixel == tint)
+    left, right = min(p[0] for p in face), max(p[0] for p in face)
+    top, bottom = min(p[1] for p in face), max(p[1] for p in face)
+    pips, red, seen = 0, 0, set(face)
+    for start in ((x, y) for x in range(left, right + 1) for y in range(top, bottom + 1)):
+        if start in seen:
+            continue
+        hole = region(image, start, lambda pixel: pixel != tint)
+        seen |= hole
+        if all(left < x < right and top < y < bottom for x, y in hole):
+            pips += 1
+            red += any(image.getpixel(p) == (255, 0, 0) for p in hole)
+    return tint, pips, red

@@ -1,0 +1,175 @@
+"""What the browser tests share: the site served from a local static server,
+a headless Chromium of its own to open it in, and a user's means of looking
+at and poking the page (clicks, keys, screenshots). It knows nothing of
+Kalvo's internals: frames are counted where WebGL clears its picture."""
+
+import argparse
+import functools
+import http.server
+import io
+import os
+import shutil
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from PIL import Image
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+MAIN_CAPTION = "Kalvo 1.0.0"
+APP_TITLE = "Kalvo"
+ARGS = argparse.Namespace(site=None, artifacts=None)
+
+# Before any page script: every frame begins with one clear of the picture.
+FRAME_COUNTER = """
+window.kalvoTestFrames = [];
+if (typeof WebGLRenderingContext !== "undefined") {
+  const clear = WebGLRenderingContext.prototype.clear;
+  WebGLRenderingContext.prototype.clear = function (mask) {
+    window.kalvoTestFrames.push(performance.now());
+    return clear.call(this, mask);
+  };
+}
+"""
+# Chromium's share of a machine with no network: nothing it would fetch or
+# sync on its own, and a profile that starts empty.
+QUIET_FLAGS = ["--headless", "--no-sandbox", "--disable-background-networking",
+               "--disable-component-update", "--disable-sync", "--no-first-run",
+               "--disable-quic", "--disable-dev-shm-usage",
+               # WebGL in software, as on a machine without a GPU
+               "--enable-unsafe-swiftshader"]
+MODIFIERS = {"alt": 1, "ctrl": 2, "meta": 4, "shift": 8}
+
+
+def wait_until(condition, timeout, interval=0.05):
+    """condition()'s first true value within timeout seconds, else its last."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(interval)
+
+
+class Site:
+    """The built site on a static server of its own, on a port it picks itself."""
+
+    def __init__(self, root):
+        handler = functools.partial(QuietHandler, directory=root)
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        self.url = "http://127.0.0.1:%d/" % self.server.server_address[1]
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class Browser:
+    """A headless Chromium showing the page at a given size and device scale."""
+
+    def __init__(self, url, width=800, height=600, scale=1.0, flags=()):
+        self.profile = tempfile.mkdtemp(prefix="kalvo-chromium-")
+        options = webdriver.ChromeOptions()
+        options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
+        for flag in (*QUIET_FLAGS, "--user-data-dir=" + self.profile, *flags):
+            options.add_argument(flag)
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        service = Service(shutil.which("chromedriver") or "/usr/bin/chromedriver")
+        self.driver = webdriver.Chrome(options=options, service=service)
+        self.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                 deviceScaleFactor=scale, mobile=False)
+        self.cdp("Page.addScriptToEvaluateOnNewDocument", source=FRAME_COUNTER)
+        self.driver.get(url)
+
+    def close(self):
+        if self.driver:
+            self.driver.quit()
+            self.driver = None
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    def cdp(self, command, **params):
+        return self.driver.execute_cdp_cmd(command, params)
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def frames(self):
+        """How many frames the page has drawn."""
+        return self.js("return window.kalvoTestFrames.length")
+
+    def wait_frames(self, more=1, timeout=20):
+        """Whether `more` frames come within timeout seconds."""
+        start = self.frames()
+        return wait_until(lambda: self.frames() >= start + more, timeout)
+
+    def visible(self, element_id):
+        return self.js("var e = document.getElementById(arguments[0]);"
+                       "return !!e && !e.closest('[hidden]') && e.getClientRects().length > 0",
+                       element_id)
+
+    def text(self, element_id):
+        return self.js("return document.getElementById(arguments[0]).textContent", element_id)
+
+    def canvas_centre(self):
+        box = self.js("var r = document.getElementById('picture1').getBoundingClientRect();"
+                      "return [r.left + r.width / 2, r.top + r.height / 2]")
+        return box
+
+    def click(self, button="left", modifiers=()):
+        """A press and release of `button` over the middle of the picture."""
+        x, y = self.canvas_centre()
+        mask = sum(MODIFIERS[m] for m in modifiers)
+        for kind in ("mousePressed", "mouseReleased"):
+            self.cdp("Input.dispatchMouseEvent", type=kind, x=x, y=y, button=button,
+                     clickCount=1, modifiers=mask)
+
+    def key(self, key, code, key_code, modifiers=()):
+        mask = sum(MODIFIERS[m] for m in modifiers)
+        for kind in ("rawKeyDown", "keyUp"):
+            self.cdp("Input.dispatchKeyEvent", type=kind, key=key, code=code,
+                     windowsVirtualKeyCode=key_code, modifiers=mask)
+
+    def shot(self, tag=None):
+        """The picture as the screen shows it, in device pixels; saved among
+        the artifacts if tagged."""
+        png = self.driver.find_element("id", "picture1").screenshot_as_png
+        image = Image.open(io.BytesIO(png)).convert("RGB")
+        if tag:
+            image.save(os.path.join(ARGS.artifacts, tag + ".png"))
+        return image
+
+    def console(self):
+        return [entry["message"] for entry in self.driver.get_log("browser")]
+
+
+class PageTest(unittest.TestCase):
+    """A test with the site served for it; browser() opens the page."""
+
+    def setUp(self):
+        self.site = Site(ARGS.site)
+        self.addCleanup(self.site.close)
+
+    def browser(self, **options):
+        browser = Browser(self.site.url, **options)
+        self.addCleanup(browser.close)
+        return browser
+
+
+def main():
+    """Runs the calling script's tests: --site DIR --artifacts DIR."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--site", required=True)
+    parser.add_argument("--artifacts", required=True)
+    options, rest = parser.parse_known_args()
+    ARGS.site, ARGS.artifacts = options.site, options.artifacts
+    os.makedirs(ARGS.artifacts, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
