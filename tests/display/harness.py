@@ -8,12 +8,14 @@ import os
 import subprocess
 import sys
 import time
-import unittest
 
 from PIL import Image
 from Xlib import X, display as xdisplay, protocol
 
 from xvfb import xvfb_display
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from blackbox import run_tests, wait_until  # noqa: E402  pylint: disable=wrong-import-position
 
 MAIN_CAPTION = "Kalvo 1.0.0"
 APP_TITLE = "Kalvo"
@@ -28,20 +30,12 @@ COUNT_SHOT_S = 0.01
 # a while for longer: one frame came 1.5 s after the last, mid-throw.
 STILL_S = 2.0
 STILL_SHOTS = 5
+# Changes that make a spin: a second's frames at the least.
+SPIN_CHANGES = 20
 # How long a test watches for something that must not happen.
 QUIET_S = 1.0
 # The next frame comes within this, however busy the machine.
 NEXT_FRAME_S = 10
-
-
-def wait_until(condition, timeout, interval=0.05):
-    """condition()'s first true value within timeout seconds, else its last."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value or time.monotonic() > deadline:
-            return value
-        time.sleep(interval)
 
 
 class Program:
@@ -185,6 +179,16 @@ class Screen:
                 break
         return seen
 
+    def spin_problem(self, window, box=None, timeout=15):
+        """What is wrong with the idle spin, or None: it should change the
+        picture SPIN_CHANGES times within timeout s, never holding still for
+        STILL_S."""
+        changes = self.count_changes(window, SPIN_CHANGES, timeout, box)
+        if changes == SPIN_CHANGES:
+            return None
+        return ("expected the spinning die to change %d times within %d s, never holding still "
+                "for %.1f s; it changed %d times" % (SPIN_CHANGES, timeout, STILL_S, changes))
+
     def still(self, window, timeout, box=None):
         """(picture, when first seen) once it stays the same over STILL_SHOTS
         shots and STILL_S, or None if it does not within timeout seconds."""
@@ -223,10 +227,4 @@ class Screen:
 
 def main():
     """Runs the calling script's tests: --program PATH --artifacts DIR."""
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--artifacts", required=True)
-    options, rest = parser.parse_known_args()
-    ARGS.program, ARGS.artifacts = options.program, options.artifacts
-    os.makedirs(ARGS.artifacts, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
+    run_tests(ARGS, "program")

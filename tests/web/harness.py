@@ -12,12 +12,14 @@ import shutil
 import sys
 import tempfile
 import threading
-import time
 import unittest
 
 from PIL import Image
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from blackbox import run_tests, wait_until  # noqa: E402  pylint: disable=wrong-import-position
 
 MAIN_CAPTION = "Kalvo 1.0.0"
 APP_TITLE = "Kalvo"
@@ -42,16 +44,6 @@ QUIET_FLAGS = ["--headless", "--no-sandbox", "--disable-background-networking",
                # WebGL in software, as on a machine without a GPU
                "--enable-unsafe-swiftshader"]
 MODIFIERS = {"alt": 1, "ctrl": 2, "meta": 4, "shift": 8}
-
-
-def wait_until(condition, timeout, interval=0.05):
-    """condition()'s first true value within timeout seconds, else its last."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value or time.monotonic() > deadline:
-            return value
-        time.sleep(interval)
 
 
 class Site:
@@ -165,11 +157,5 @@ class PageTest(unittest.TestCase):
 
 
 def main():
-    """Runs the calling script's tests: --site DIR --artifacts DIR."""
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--site", required=True)
-    parser.add_argument("--artifacts", required=True)
-    options, rest = parser.parse_known_args()
-    ARGS.site, ARGS.artifacts = options.site, options.artifacts
-    os.makedirs(ARGS.artifacts, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
+    """Runs the calling script's tests: --site PATH --artifacts DIR."""
+    run_tests(ARGS, "site")

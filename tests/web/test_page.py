@@ -7,7 +7,6 @@ the page must report: no WebGL, a lost context, an error that escapes."""
 import os
 import sys
 import time
-import unittest
 
 from harness import APP_TITLE, MAIN_CAPTION, PageTest, main, wait_until
 
