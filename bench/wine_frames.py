@@ -19,7 +19,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "display"))
+sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
 from xvfb import xvfb_display  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "scripts", "wine-run")

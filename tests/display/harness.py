@@ -12,10 +12,10 @@ import time
 from PIL import Image
 from Xlib import X, display as xdisplay, protocol
 
-from xvfb import xvfb_display
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
 from blackbox import run_tests, wait_until  # noqa: E402  pylint: disable=wrong-import-position
+from xvfb import xvfb_display  # noqa: E402  pylint: disable=wrong-import-position
 
 MAIN_CAPTION = "Kalvo 1.0.0"
 APP_TITLE = "Kalvo"

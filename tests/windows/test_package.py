@@ -6,78 +6,46 @@ prefix of its own, then the uninstaller."""
 import argparse
 import glob
 import os
-import struct
+import re
 import subprocess
 import sys
 import unittest
 import xml.etree.ElementTree as ET
 import zipfile
 
+import pefile
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "display"))
-from harness import wait_until  # noqa: E402
+sys.path.insert(0, os.path.join(HERE, "..", "support"))
+from blackbox import wait_until  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
 ARGS = argparse.Namespace()
 WINDOWS_10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
 
 
-def resource(program, kind):
-    """The bytes of resource 1 of this type, extracted by icoutils' wrestool."""
-    return subprocess.run(["wrestool", "-x", "--raw", "-t", str(kind), "-n", "1", program],
-                          check=True, capture_output=True, timeout=30).stdout
-
-
-def version_info(data, offset=0):
-    """A VS_VERSIONINFO block as (key, value, children): value is text for a
-    string, bytes otherwise."""
-    length, value_length, text = struct.unpack_from("<HHH", data, offset)
-    end_key = offset + 6
-    while data[end_key:end_key + 2] != b"\0\0":
-        end_key += 2
-    key = data[offset + 6:end_key].decode("utf-16-le")
-    value_at = (end_key + 2 + 3) & ~3
-    if text:
-        value = data[value_at:value_at + 2 * value_length].decode("utf-16-le").rstrip("\0")
-        child = value_at + 2 * value_length
-    else:
-        value = data[value_at:value_at + value_length]
-        child = value_at + value_length
-    children = []
-    child = (child + 3) & ~3
-    while child < offset + length:
-        children.append(version_info(data, child))
-        child = (child + struct.unpack_from("<H", data, child)[0] + 3) & ~3
-    return key, value, children
+def manifest(program):
+    """The program's manifest, read by pefile as Windows reads it."""
+    for kind in pefile.PE(program).DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id == pefile.RESOURCE_TYPE["RT_MANIFEST"]:
+            data = kind.directory.entries[0].directory.entries[0].data.struct
+            return pefile.PE(program).get_data(data.OffsetToData, data.Size)
+    return None
 
 
 def shortcut_targets(path):
-    """The paths a .lnk file points at: through its shell ID list, which
-    Windows follows, and its LinkInfo's local base path."""
-    with open(path, "rb") as link:
-        data = link.read()
-    flags = struct.unpack_from("<I", data, 20)[0]
-    offset, names = 76, []
-    if flags & 1:  # the ID list: the computer, the drive, then one item a folder or file
-        end = offset + 2 + struct.unpack_from("<H", data, offset)[0]
-        item = offset + 2
-        while item < end - 2:
-            size, kind = struct.unpack_from("<HB", data, item)
-            name_at = item + 3 if kind & 0x70 == 0x20 else item + 14
-            if kind & 0x70 in (0x20, 0x30):
-                names.append(data[name_at:data.index(b"\0", name_at)].decode("latin-1"))
-            item += size
-        offset = end
-    base_path = None
-    if flags & 2:
-        base = struct.unpack_from("<I", data, offset + 16)[0]
-        base_path = data[offset + base:data.index(b"\0", offset + base)].decode("latin-1")
-    return names[0] + "\\".join(names[1:]) if names else None, base_path
+    """The paths a .lnk file points at, as liblnk's lnkinfo reads them: its
+    shell items, which Windows follows, and its local path."""
+    info = subprocess.run(["lnkinfo", path], check=True, capture_output=True, text=True,
+                          timeout=30).stdout
+    names = re.findall(r"^\s*(?:Volume name|Name)\s*: (.*)$", info, re.M)
+    local = re.search(r"^\s*Local path\s*: (.*)$", info, re.M)
+    return names[0] + "\\".join(names[1:]) if names else None, local and local[1]
 
 
 class ResourcesTest(unittest.TestCase):
     def test_manifest_asks_for_sharp_scaling_new_controls_and_no_elevation(self):
-        root = ET.fromstring(resource(ARGS.program, 24))
+        root = ET.fromstring(manifest(ARGS.program))
 
         def texts(tag):
             return [e.text for e in root.iter() if e.tag.endswith("}" + tag)]
@@ -95,14 +63,14 @@ class ResourcesTest(unittest.TestCase):
         self.assertEqual(attributes("requestedExecutionLevel", "level"), ["asInvoker"])
 
     def test_version_resource_names_the_program_and_its_version(self):
-        key, fixed, blocks = version_info(resource(ARGS.program, 16))
-        self.assertEqual(key, "VS_VERSION_INFO")
-        signature, _, high, low = struct.unpack_from("<IIII", fixed)
-        self.assertEqual(signature, 0xFEEF04BD)
+        pe = pefile.PE(ARGS.program)
+        fixed = pe.VS_FIXEDFILEINFO[0]
         major, minor, patch = map(int, ARGS.version.split("."))
-        self.assertEqual((high >> 16, high & 0xFFFF, low >> 16), (major, minor, patch))
-        strings = {name: value for block_key, _, tables in blocks if block_key == "StringFileInfo"
-                   for _, _, entries in tables for name, value, _ in entries}
+        self.assertEqual((fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
+                          fixed.FileVersionLS >> 16), (major, minor, patch))
+        strings = {name.decode(): value.decode() for info in pe.FileInfo for entry in info
+                   if entry.Key == b"StringFileInfo" for table in entry.StringTable
+                   for name, value in table.entries.items()}
         self.assertEqual(strings.get("OriginalFilename"), "kalvo.exe")
         self.assertEqual(strings.get("ProductName"), "Kalvo")
         self.assertEqual(strings.get("FileVersion"), ARGS.version)
