@@ -116,8 +116,13 @@ class InstallerTest(unittest.TestCase):
         uninstall_key = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kalvo"
 
         def links():
-            return glob.glob(os.path.join(drive, "**", "Start Menu", "**", "*.lnk"),
-                             recursive=True)
+            # Only the Start menus: the users' folders link to the home
+            # folder, which may hold this very prefix.
+            menus = [os.path.join(drive, "ProgramData"),
+                     *glob.glob(os.path.join(drive, "users", "*", "AppData", "Roaming"))]
+            return [link for menu in menus for link in glob.glob(
+                os.path.join(menu, "Microsoft", "Windows", "Start Menu", "**", "*.lnk"),
+                recursive=True)]
 
         def installed():
             return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
