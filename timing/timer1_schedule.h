@@ -1,7 +1,7 @@
 // When Timer1 ticks: every 5 ms on a steady grid of the high-resolution
 // counter, anchored on the first tick, where the pacing timer starts
 // counting; so every fourth tick after a frame falls exactly 20 ms on.
-// Shared by the platforms' runtimes; they only wait for what it says.
+// The shared runtime follows it; the backends only wait for what it says.
 #pragma once
 
 #include <cstdint>
