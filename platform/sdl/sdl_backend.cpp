@@ -277,6 +277,10 @@ int RunKalvo() {
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   // Nor a video player: a die left spinning must not keep the screen awake.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // A click that gives the window the focus is a click all the same: left
+  // alone, SDL drops a press handled within 10 ms of the focus, and with it
+  // the release that would throw the die.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "kalvo: cannot open a display: %s\n", SDL_GetError());
     return 1;

@@ -81,6 +81,16 @@ class ThrowTest(unittest.TestCase):
                         "expected a right release to bring the spin back")
         self.throw(window, "second-throw")
 
+    def test_a_click_that_focuses_the_window_throws(self):
+        _, window = self.start("focus-click")
+        self.screen.xdotool("windowfocus", "--sync", self.screen.x.screen().root.id)
+        # The window takes the focus and the click comes at once, as when a
+        # user clicks on Kalvo while another window has the focus.
+        self.screen.xdotool("mousemove", "--window", window.id, 100, 100,
+                            "windowfocus", window.id, "click", 1)
+        self.assertTrue(self.screen.still(window, THROW_S),
+                        "expected a click that gives the window the focus to throw the die")
+
     def test_each_start_throws_differently(self):
         # Equal by chance one time in 540 (six faces, 90 headings) per throw.
         finals = []
