@@ -95,17 +95,6 @@ std::optional<Event> EventOf(const SDL_Event& event) {
   }
 }
 
-// The window's X11 connection and window, where SDL drives X11.
-std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
-      info.subsystem != SDL_SYSWM_X11) {
-    return std::nullopt;
-  }
-  return info;
-}
-
 // SDL_SetWindowIcon takes one image. On X11 the _NET_WM_ICON property can
 // carry several, so the window manager can pick the size it shows.
 void SetX11IconProperty(const SDL_SysWMinfo& info) {

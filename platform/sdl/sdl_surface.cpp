@@ -25,14 +25,6 @@ bool SetAttribute(SDL_GLattr attribute, int value, const char* name) {
   return false;
 }
 
-// The window's X display connection, or none on other video drivers.
-Display* XDisplayOf(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE) return nullptr;
-  return info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display : nullptr;
-}
-
 // The scale the desktop publishes for X11 programs, as the Xft.dpi resource;
 // 96 where it says none. A compositor that scales windows itself publishes 96.
 int XftDpi(Display* display) {
@@ -52,7 +44,24 @@ int XftDpi(Display* display) {
   return dpi >= 24 && dpi <= 960 ? static_cast<int>(std::lround(dpi)) : kDefaultDpi;
 }
 
+// The window's X display connection, or none on other video drivers.
+Display* DisplayOf(SDL_Window* window) {
+  const auto x11 = X11Of(window);
+  return x11 ? x11->info.x11.display : nullptr;
+}
+
 }  // namespace
+
+// The window's X11 connection and window, where SDL drives X11.
+std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11) {
+    return std::nullopt;
+  }
+  return info;
+}
 
 void LogSdlError(const char* what) {
   std::fprintf(stderr, "kalvo: %s failed: %s\n", what, SDL_GetError());
@@ -71,7 +80,7 @@ bool SdlSurface::Create() {
   }
   // Sized for the desktop's scale while still hidden: the display is known
   // only once the window is made.
-  if (const int dpi = XftDpi(XDisplayOf(window_)); dpi != kDefaultDpi) {
+  if (const int dpi = XftDpi(DisplayOf(window_)); dpi != kDefaultDpi) {
     SDL_SetWindowSize(window_, TwipsToPixels(kClientWidthTwips, dpi),
                       TwipsToPixels(kClientHeightTwips, dpi));
   }

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <optional>
 
 #include "gl/wgl_api.h"
 
@@ -44,6 +47,9 @@ class SdlWgl final : public WglApi {
   SdlSurface& surface_;
   bool library_loaded_ = false;
 };
+
+// The window's X11 connection and window, where SDL drives X11.
+std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window);
 
 // "kalvo: <what> failed: <SDL's own error text>" on standard error.
 void LogSdlError(const char* what);
