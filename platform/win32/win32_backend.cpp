@@ -316,7 +316,8 @@ void Win32Backend::MouseDown(std::int16_t button) {
 void Win32Backend::MouseUp(std::int16_t button, LPARAM lparam) {
   const bool pressed_here = (pressed_ & button) != 0;
   pressed_ &= ~button;
-  // Forgets every press: released after the handler, which may close the window.
+  // The mouse is let go before the handler runs, since the handler may
+  // close the window.
   if (pressed_ == 0 && GetCapture() == hwnd_) ReleaseCapture();
   if (pressed_here) runtime_->Handle(MouseUpOf(button, lparam));
 }

@@ -1,6 +1,6 @@
 // Picture1's drawing surface on Windows: the real WGL calls behind the
 // program's context seam, and the performance counter behind the pacing
-// timer's. The window and its device context belong to the runtime.
+// timer's. The window and its device context belong to the backend.
 #pragma once
 
 #include <string_view>
