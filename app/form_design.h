@@ -13,6 +13,9 @@ inline constexpr std::string_view kAppTitle = "Kalvo";
 // The client area at start-up, in twips: 238 × 189 pixels at 96 dots an inch.
 inline constexpr std::int32_t kClientWidthTwips = 3570;
 inline constexpr std::int32_t kClientHeightTwips = 2835;
+// Picture1 at start-up, a little inside it until the first resize fits it.
+inline constexpr std::int32_t kPicture1WidthTwips = 3540;
+inline constexpr std::int32_t kPicture1HeightTwips = 2820;
 inline constexpr std::int32_t kTwipsPerInch = 1440;
 inline constexpr std::int32_t kDefaultDpi = 96;
 

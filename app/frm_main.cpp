@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "app/checked.h"
+#include "app/runtime.h"
 #include "roll/roll.h"
 
 namespace kalvo {
@@ -19,7 +20,7 @@ void frmMain::Form_Load() {
   state_.blnRolling = false;
   if (!module1_.InitGL(runtime_.Picture1().hDC())) {
     // No context to draw with: no tick may reach DrawFrame while the message is up.
-    runtime_.SetTimer1Enabled(false);
+    runtime_.Timer1().Enabled = false;
     runtime_.ShowMessage(kInitGlFailed, kAppTitle);
     runtime_.Unload();
     return;
@@ -37,7 +38,7 @@ void frmMain::Form_Resize() {
   DrawFrame();
 }
 
-void frmMain::Form_KeyDown(std::int16_t KeyCode, std::int16_t /*Shift*/) {
+void frmMain::Form_KeyDown(std::int16_t KeyCode) {
   if (KeyCode != kKeyEscape) return;
   state_.blnClosing = true;
   runtime_.Unload();
@@ -50,13 +51,13 @@ void frmMain::Form_Unload() {
 
 void frmMain::Timer1_Timer() {
   // Off while a tick is handled, so ticks never pile up behind a slow frame.
-  runtime_.SetTimer1Enabled(false);
+  runtime_.Timer1().Enabled = false;
   if (state_.blnClosing) return;
   if (!state_.objCounter) {
     state_.objCounter = std::make_unique<clsTimeCounter>(runtime_.PerformanceCounter());
   }
   if (state_.objCounter->isInterval(kFrameIntervalMs)) DrawFrame();
-  runtime_.SetTimer1Enabled(true);
+  runtime_.Timer1().Enabled = true;
 }
 
 std::optional<std::int64_t> frmMain::NextFrameDueCount() const {
@@ -64,8 +65,7 @@ std::optional<std::int64_t> frmMain::NextFrameDueCount() const {
   return state_.objCounter->dueCount(kFrameIntervalMs);
 }
 
-void frmMain::Picture1_MouseUp(std::int16_t Button, std::int16_t /*Shift*/, float /*X*/,
-                               float /*Y*/) {
+void frmMain::Picture1_MouseUp(std::int16_t Button) {
   const ThrowFlags flags{state_.blnReset, state_.blnRolling, state_.blnThrown, state_.vecAngle};
   if (Button == kLeftButton) {
     ThrowDie(flags, runtime_.Random());

@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "app/form_design.h"
-#include "app/form_runtime.h"
 #include "app/input.h"
 #include "gl/module1.h"
 #include "render/gl_scene.h"
@@ -19,6 +18,8 @@
 #include "timing/cls_time_counter.h"
 
 namespace kalvo {
+
+class Runtime;
 
 inline constexpr std::string_view kInitGlFailed = "OpenGLの初期化に失敗しました。";
 inline constexpr int kTimer1IntervalMs = 5;  // how often the pacing is tested
@@ -48,14 +49,14 @@ std::optional<std::int16_t> FaceAtRest(const FrameState& state);
 
 class frmMain {
  public:
-  frmMain(FormRuntime& runtime, Module1& module1) : runtime_(runtime), module1_(module1) {}
+  frmMain(Runtime& runtime, Module1& module1) : runtime_(runtime), module1_(module1) {}
 
   void Form_Load();
   void Form_Resize();
-  void Form_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+  void Form_KeyDown(std::int16_t KeyCode);
   void Form_Unload();
   void Timer1_Timer();
-  void Picture1_MouseUp(std::int16_t Button, std::int16_t Shift, float X, float Y);
+  void Picture1_MouseUp(std::int16_t Button);
 
   // Draws and presents one frame; every call advances the animation one step.
   void DrawFrame();
@@ -72,7 +73,7 @@ class frmMain {
  private:
   void InitColors();
 
-  FormRuntime& runtime_;
+  Runtime& runtime_;
   Module1& module1_;
   FrameState state_;
 };

@@ -22,8 +22,8 @@ void Backend::Log(std::string_view line) {
   std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
 }
 
-Runtime::Runtime(Backend& backend)
-    : backend_(backend), module1_(backend.Wgl()), form_(*this, module1_) {}
+Runtime::Runtime(Backend& backend, RandomSource& random)
+    : backend_(backend), random_(random), module1_(backend.Wgl()), form_(*this, module1_) {}
 
 void Runtime::Start() {
   Raise([this] { form_.Form_Load(); });
@@ -32,6 +32,8 @@ void Runtime::Start() {
   backend_.Show();
   schedule_.emplace(backend_.Counter().Frequency(), backend_.Counter().Count(),
                     kTimer1IntervalMs);
+  // Showing a window is its first resize, whether or not the platform says so.
+  RaiseResizeIfChanged();
 }
 
 int Runtime::ExitStatus() const {
@@ -46,14 +48,24 @@ void Runtime::Handle(const Event& event) {
   } else if (std::holds_alternative<CloseRequested>(event)) {
     Raise([this] { Unload(); });
   } else if (const auto* key = std::get_if<KeyDown>(&event)) {
-    Raise([this, key = *key] { form_.Form_KeyDown(key.key, key.shift); });
-  } else if (const auto* mouse = std::get_if<MouseUp>(&event)) {
-    Raise([this, m = *mouse] { form_.Picture1_MouseUp(m.button, m.shift, m.x, m.y); });
+    Raise([this, code = key->key] { form_.Form_KeyDown(code); });
+  } else if (const auto* down = std::get_if<MouseDown>(&event)) {
+    pressed_ |= down->button;
+  } else if (const auto* up = std::get_if<MouseUp>(&event)) {
+    // A release is the picture's only if the press was: a drag that began
+    // elsewhere and ends over the picture throws nothing, one that began on
+    // it throws wherever it ends.
+    const int button = up->button;
+    if ((pressed_ & button) == 0) return;
+    pressed_ &= ~button;
+    Raise([this, button] { form_.Picture1_MouseUp(static_cast<std::int16_t>(button)); });
+  } else if (std::holds_alternative<PressesLost>(event)) {
+    pressed_ = 0;
   }
 }
 
 std::optional<std::int64_t> Runtime::RunDue() {
-  if (running_handler_ || failed_ || unloaded_ || !schedule_ || !timer_enabled_) {
+  if (running_handler_ || failed_ || unloaded_ || !schedule_ || !timer1_.Enabled) {
     return std::nullopt;
   }
   const std::int64_t tick = schedule_->NextTick(form_.NextFrameDueCount());
@@ -61,23 +73,15 @@ std::optional<std::int64_t> Runtime::RunDue() {
   if (now < tick) return tick;
   schedule_->Ticked(now);
   Raise([this] { form_.Timer1_Timer(); });
-  if (failed_ || unloaded_ || !timer_enabled_) return std::nullopt;
+  if (failed_ || unloaded_ || !timer1_.Enabled) return std::nullopt;
   return schedule_->NextTick(form_.NextFrameDueCount());
 }
-
-WindowState Runtime::GetWindowState() { return backend_.Shape().state; }
-float Runtime::ScaleWidth() { return static_cast<float>(backend_.Shape().width); }
-float Runtime::ScaleHeight() { return static_cast<float>(backend_.Shape().height); }
 
 void Runtime::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
   form_.Form_Unload();
   backend_.Close();
-}
-
-void Runtime::SwapBuffers(Hdc hdc) {
-  if (!unloaded_ && hdc == backend_.Picture1Hdc()) backend_.Swap();
 }
 
 void Runtime::ShowMessage(std::string_view prompt, std::string_view title) {

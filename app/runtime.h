@@ -1,10 +1,10 @@
-// The windowing runtime that every platform shares. It owns the main window
-// and what its handlers need from a runtime that is not the platform's own
-// (the context's owner, the random generator, Timer1's schedule),
-// raises the handlers one at a time, reports an error that escapes one, and
-// tells its backend when it next needs to run. It never waits: a backend that
-// blocks and a backend that a browser calls back drive it through the same
-// calls, Handle for each event and RunDue whenever the time it asked for comes.
+// The windowing runtime that every platform shares: the main window and
+// what its handlers use of a window (its picture and timer, a message box,
+// closing, the counter, the random generator). It raises the handlers one at
+// a time, reports an error that escapes one, and tells its backend when it
+// next needs to run. It never waits: a backend that blocks and a backend that
+// a browser calls back drive it through the same calls, Handle for each event
+// and RunDue whenever the time it asked for comes.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,7 @@
 #include <string_view>
 #include <variant>
 
-#include "app/form_runtime.h"
+#include "app/form_design.h"
 #include "app/frm_main.h"
 #include "gl/module1.h"
 #include "gl/wgl_api.h"
@@ -22,6 +22,8 @@
 #include "timing/timer1_schedule.h"
 
 namespace kalvo {
+
+enum class WindowState { kNormal = 0, kMinimized = 1, kMaximized = 2 };
 
 // The window's drawable size in pixels and its state. A change of either
 // raises one Form_Resize.
@@ -35,17 +37,17 @@ struct WindowShape {
 // Kalvo's events, in its own codes (app/input.h).
 struct KeyDown {
   std::int16_t key = 0;
-  std::int16_t shift = 0;
 };
-struct MouseUp {  // over the picture
+struct MouseDown {  // over the picture
   std::int16_t button = 0;
-  std::int16_t shift = 0;
-  float x = 0;
-  float y = 0;
 };
+struct MouseUp {  // wherever the pointer is: it belongs to the press it ends
+  std::int16_t button = 0;
+};
+struct PressesLost {};     // another window took the mouse, or the system a gesture
 struct ShapeChanged {};    // the size or state may have changed
 struct CloseRequested {};  // the close box, or the system asking Kalvo to end
-using Event = std::variant<KeyDown, MouseUp, ShapeChanged, CloseRequested>;
+using Event = std::variant<KeyDown, MouseDown, MouseUp, PressesLost, ShapeChanged, CloseRequested>;
 
 // What one platform does for the runtime: only what touches its system.
 class Backend {
@@ -62,7 +64,8 @@ class Backend {
   virtual WindowShape Shape() = 0;
   // Shows the window, icons and all, once Form_Load has set it up.
   virtual void Show() = 0;
-  virtual void Swap() = 0;
+  // Presents the back buffer of the surface `hdc`.
+  virtual void Swap(Hdc hdc) = 0;
   // A modal box with an OK button. Returns once it is answered, or at once
   // where nothing can block.
   virtual void ShowMessageBox(std::string_view text, std::string_view title, bool error) = 0;
@@ -73,21 +76,41 @@ class Backend {
   virtual void Log(std::string_view line);
 };
 
-class Runtime final : public FormRuntime, private PictureBox {
+// Picture1, the control that carries the context. Its size is what the
+// window last set it to, as a control's is.
+class PictureBox {
  public:
-  explicit Runtime(Backend& backend);
+  explicit PictureBox(Backend& backend) : backend_(backend) {}
+  Hdc hDC() { return backend_.Picture1Hdc(); }
+  float ScaleWidth() const { return width_; }  // pixels
+  float ScaleHeight() const { return height_; }
+  void SetWidth(float width) { width_ = width; }
+  void SetHeight(float height) { height_ = height; }
+
+ private:
+  Backend& backend_;
+  float width_ = static_cast<float>(TwipsToPixels(kPicture1WidthTwips, kDefaultDpi));
+  float height_ = static_cast<float>(TwipsToPixels(kPicture1HeightTwips, kDefaultDpi));
+};
+
+struct Timer {
+  bool Enabled = true;
+};
+
+class Runtime final {
+ public:
+  Runtime(Backend& backend, RandomSource& random);
   Runtime(const Runtime&) = delete;
   Runtime& operator=(const Runtime&) = delete;
-  ~Runtime() override = default;
 
-  // Form_Load; then, unless it closed the window, shows it. The first
-  // ShapeChanged after that raises the first Form_Resize, which draws the
-  // first frame.
+  // Form_Load; then, unless it closed the window, shows it, and the first
+  // Form_Resize draws the first frame.
   void Start();
 
   // Raises the handler the event stands for. Events that come while a
   // handler runs (from a platform's modal loop), after the window is gone,
   // or once a handler has failed, are dropped: handlers run one at a time.
+  // A release is raised only for a button pressed over the picture.
   void Handle(const Event& event);
 
   // Raises Timer1 if a tick is due, and returns the counter reading at which
@@ -101,42 +124,41 @@ class Runtime final : public FormRuntime, private PictureBox {
   // 0 after a normal close; 1 when start-up failed or a handler did.
   int ExitStatus() const;
 
-  // FormRuntime. Picture1 is the whole client area, so the window's scale
-  // size and the picture's are the one drawable size.
-  WindowState GetWindowState() override;
-  float ScaleWidth() override;
-  float ScaleHeight() override;
-  void Unload() override;
-  PictureBox& Picture1() override { return *this; }
-  void SetTimer1Enabled(bool enabled) override { timer_enabled_ = enabled; }
-  void SwapBuffers(Hdc hdc) override;
-  void ShowMessage(std::string_view prompt, std::string_view title) override;
-  void SeedRandomFromClock() override { random_.SeedFromClock(); }
-  RandomSource& Random() override { return random_; }
-  CounterSource& PerformanceCounter() override { return backend_.Counter(); }
+  // What the window's handlers use of it. Picture1 fills the client area,
+  // so the window's scale size is the drawable size.
+  WindowState GetWindowState() { return backend_.Shape().state; }
+  float ScaleWidth() { return static_cast<float>(backend_.Shape().width); }
+  float ScaleHeight() { return static_cast<float>(backend_.Shape().height); }
+  // Closes the window; raises Form_Unload before it returns.
+  void Unload();
+  PictureBox& Picture1() { return picture1_; }
+  Timer& Timer1() { return timer1_; }
+  void SwapBuffers(Hdc hdc) { backend_.Swap(hdc); }
+  // A modal message box with an OK button only.
+  void ShowMessage(std::string_view prompt, std::string_view title);
+  void SeedRandomFromClock() { random_.SeedFromClock(); }
+  RandomSource& Random() { return random_; }
+  CounterSource& PerformanceCounter() { return backend_.Counter(); }
 
  private:
-  // PictureBox: its size follows the window's, so setting it changes nothing.
-  Hdc hDC() override { return backend_.Picture1Hdc(); }
-  void SetWidth(float /*width*/) override {}
-  void SetHeight(float /*height*/) override {}
-
   template <typename Handler>
   void Raise(Handler&& handler);
   void ReportError(const std::string& text);
   void RaiseResizeIfChanged();
 
   Backend& backend_;
-  UniformGenerator random_;
+  RandomSource& random_;
+  PictureBox picture1_{backend_};
+  Timer timer1_;
   Module1 module1_;
   frmMain form_;
   std::optional<Timer1Schedule> schedule_;  // from the showing on
-  bool timer_enabled_ = true;
+  std::optional<WindowShape> last_shape_;
+  int pressed_ = 0;  // the buttons pressed over the picture and not yet let go
   bool shown_ = false;
   bool running_handler_ = false;
   bool failed_ = false;
   bool unloaded_ = false;
-  std::optional<WindowShape> last_shape_;
 };
 
 // Each platform defines it: makes its backend and runs the program on it.

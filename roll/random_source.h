@@ -10,6 +10,8 @@ namespace kalvo {
 class RandomSource {
  public:
   virtual ~RandomSource() = default;
+  // From the system clock, so that each start throws differently.
+  virtual void SeedFromClock() = 0;
   virtual float NextUniform() = 0;  // the next value, 0 <= r < 1
 };
 
@@ -19,8 +21,7 @@ class RandomSource {
 class UniformGenerator final : public RandomSource {
  public:
   void Seed(std::uint32_t seed) { engine_.seed(seed); }
-  // From the system clock, so that each start throws differently.
-  void SeedFromClock() {
+  void SeedFromClock() override {
     const auto now = std::chrono::system_clock::now().time_since_epoch().count();
     Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
   }

@@ -44,24 +44,7 @@ int XftDpi(Display* display) {
   return dpi >= 24 && dpi <= 960 ? static_cast<int>(std::lround(dpi)) : kDefaultDpi;
 }
 
-// The window's X display connection, or none on other video drivers.
-Display* DisplayOf(SDL_Window* window) {
-  const auto x11 = X11Of(window);
-  return x11 ? x11->info.x11.display : nullptr;
-}
-
 }  // namespace
-
-// The window's X11 connection and window, where SDL drives X11.
-std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
-      info.subsystem != SDL_SYSWM_X11) {
-    return std::nullopt;
-  }
-  return info;
-}
 
 void LogSdlError(const char* what) {
   std::fprintf(stderr, "kalvo: %s failed: %s\n", what, SDL_GetError());
@@ -78,9 +61,11 @@ bool SdlSurface::Create() {
     LogSdlError("SDL_CreateWindow with an OpenGL pixel format");
     return false;
   }
+  SDL_VERSION(&wm_.version);
+  if (SDL_GetWindowWMInfo(window_, &wm_) != SDL_TRUE) wm_.subsystem = SDL_SYSWM_UNKNOWN;
   // Sized for the desktop's scale while still hidden: the display is known
   // only once the window is made.
-  if (const int dpi = XftDpi(DisplayOf(window_)); dpi != kDefaultDpi) {
+  if (const int dpi = XftDpi(x11_display()); dpi != kDefaultDpi) {
     SDL_SetWindowSize(window_, TwipsToPixels(kClientWidthTwips, dpi),
                       TwipsToPixels(kClientHeightTwips, dpi));
   }
@@ -91,27 +76,12 @@ void SdlSurface::Destroy() {
   if (window_ == nullptr) return;
   SDL_DestroyWindow(window_);
   window_ = nullptr;
-}
-
-SdlWgl::~SdlWgl() {
-  if (library_loaded_) SDL_GL_UnloadLibrary();
+  wm_ = {};
 }
 
 int SdlWgl::ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) {
   if (hdc != kPicture1Hdc) return 0;
   if ((pfd.dwFlags & PFD_SUPPORT_OPENGL) == 0 || pfd.iPixelType != PFD_TYPE_RGBA) return 0;
-  if (!library_loaded_) {
-    // Mesa's software renderer splits each frame among worker threads. For a
-    // picture this small the hand-offs cost more than they save (about a
-    // third of Kalvo's CPU use when idle), so it draws on this thread,
-    // unless the user has said otherwise. Other drivers ignore the setting.
-    setenv("LP_NUM_THREADS", "0", /*overwrite=*/0);
-    if (SDL_GL_LoadLibrary(nullptr) != 0) {
-      LogSdlError("loading OpenGL (SDL_GL_LoadLibrary)");
-      return 0;
-    }
-    library_loaded_ = true;
-  }
   SDL_GL_ResetAttributes();
   // 32 colour bits means 8 per channel with the fourth byte unused: no alpha
   // is asked for unless cAlphaBits says so.
@@ -155,11 +125,6 @@ bool SdlWgl::wglMakeCurrent(Hdc hdc, Hglrc hglrc) {
   if (SDL_GL_MakeCurrent(surface_.window(), ToSdl(hglrc)) != 0) {
     LogSdlError("SDL_GL_MakeCurrent");
     return false;
-  }
-  // Frames are paced by the counter; waiting for the display's refresh as
-  // well would turn 20 ms into 33 on a 60 Hz screen.
-  if (SDL_GL_SetSwapInterval(0) != 0 && SDL_GL_GetSwapInterval() != 0) {
-    LogSdlError("SDL_GL_SetSwapInterval(0)");
   }
   return true;
 }

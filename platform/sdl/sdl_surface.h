@@ -6,8 +6,6 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
-#include <optional>
-
 #include "gl/wgl_api.h"
 
 namespace kalvo {
@@ -23,11 +21,17 @@ class SdlSurface {
   ~SdlSurface() { Destroy(); }
 
   SDL_Window* window() const { return window_; }
+  // The window's X11 connection, where SDL drives X11.
+  Display* x11_display() const {
+    return wm_.subsystem == SDL_SYSWM_X11 ? wm_.info.x11.display : nullptr;
+  }
+  const SDL_SysWMinfo& wm() const { return wm_; }
   bool Create();  // hidden, at the start-up client size, with the chosen format
   void Destroy();
 
  private:
   SDL_Window* window_ = nullptr;
+  SDL_SysWMinfo wm_{};  // what SDL says of the window's system, looked up once
 };
 
 class SdlWgl final : public WglApi {
@@ -35,7 +39,6 @@ class SdlWgl final : public WglApi {
   explicit SdlWgl(SdlSurface& surface) : surface_(surface) {}
   SdlWgl(const SdlWgl&) = delete;
   SdlWgl& operator=(const SdlWgl&) = delete;
-  ~SdlWgl() override;
 
   int ChoosePixelFormat(Hdc hdc, const PIXELFORMATDESCRIPTOR& pfd) override;
   bool SetPixelFormat(Hdc hdc, int format, const PIXELFORMATDESCRIPTOR& pfd) override;
@@ -45,11 +48,7 @@ class SdlWgl final : public WglApi {
 
  private:
   SdlSurface& surface_;
-  bool library_loaded_ = false;
 };
-
-// The window's X11 connection and window, where SDL drives X11.
-std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window);
 
 // "kalvo: <what> failed: <SDL's own error text>" on standard error.
 void LogSdlError(const char* what);

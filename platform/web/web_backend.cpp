@@ -45,49 +45,10 @@ class WebCounter final : public CounterSource {
   std::int64_t Count() override { return std::llround(emscripten_get_now() * 1000); }
 };
 
-std::int16_t KeyCodeOf(const EmscriptenKeyboardEvent& event) {
-  const std::string_view key = event.key;
-  if (key == "Escape") return kKeyEscape;
-  if (key == "Enter") return 13;
-  if (key == " ") return 32;
-  if (key == "Tab") return 9;
-  if (key == "Backspace") return 8;
-  if (key.size() == 1) {
-    const char c = key[0];
-    if (c >= 'a' && c <= 'z') {
-      return static_cast<std::int16_t>(c - 'a' + 'A');
-    }
-    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-      return static_cast<std::int16_t>(c);
-    }
-  }
-  return 0;
-}
-
-template <typename E>
-std::int16_t ShiftOf(const E& event) {
-  int shift = 0;
-  if (event.shiftKey) shift |= kShiftMask;
-  if (event.ctrlKey) shift |= kCtrlMask;
-  if (event.altKey) shift |= kAltMask;
-  return static_cast<std::int16_t>(shift);
-}
-
 std::int16_t ButtonOf(std::uint16_t button) {
-  switch (button) {
-    case 0:
-      return kLeftButton;
-    case 1:
-      return kMiddleButton;
-    case 2:
-      return kRightButton;
-    case 3:
-      return kX1Button;
-    case 4:
-      return kX2Button;
-    default:
-      return 0;
-  }
+  if (button == 0) return kLeftButton;
+  if (button == 2) return kRightButton;
+  return 0;
 }
 
 class WebBackend final : public Backend {
@@ -102,13 +63,14 @@ class WebBackend final : public Backend {
   WindowShape Shape() override { return {width_, height_, WindowState::kNormal}; }
   void Show() override;
   // The browser presents what was drawn when the frame's callback returns.
-  void Swap() override {}
+  void Swap(Hdc /*hdc*/) override {}
   void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
 
  private:
   static void OnTimeout(void* user_data);
   static EM_BOOL OnResize(int type, const EmscriptenUiEvent* event, void* user_data);
+  static EM_BOOL OnMouseDown(int type, const EmscriptenMouseEvent* event, void* user_data);
   static EM_BOOL OnMouseUp(int type, const EmscriptenMouseEvent* event, void* user_data);
   static EM_BOOL OnKeyDown(int type, const EmscriptenKeyboardEvent* event, void* user_data);
   static EM_BOOL OnContextLost(int type, const void* reserved, void* user_data);
@@ -122,7 +84,8 @@ class WebBackend final : public Backend {
 
   WebWgl wgl_{kCanvas};
   WebCounter counter_;
-  Runtime runtime_{*this};
+  UniformGenerator random_;
+  Runtime runtime_{*this, random_};
   int width_ = 0;  // the canvas's drawing buffer, in device pixels
   int height_ = 0;
   std::optional<TimeoutId> timeout_;  // the pending wait, if any
@@ -133,14 +96,14 @@ class WebBackend final : public Backend {
 void WebBackend::Start() {
   FitCanvas();
   runtime_.Start();
-  if (runtime_.Ended()) return;
-  // Nothing reports a first size on a page: this is the first resize's draw.
-  Handle(ShapeChanged{});
+  if (!runtime_.Ended()) RunDueAndWait();
 }
 
 void WebBackend::Show() {
   emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnResize);
-  emscripten_set_mouseup_callback(kCanvas, this, EM_FALSE, OnMouseUp);
+  // A press counts on the picture, its release wherever it ends.
+  emscripten_set_mousedown_callback(kCanvas, this, EM_FALSE, OnMouseDown);
+  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnMouseUp);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnKeyDown);
   emscripten_set_webglcontextlost_callback(kCanvas, this, EM_FALSE, OnContextLost);
   hooked_ = true;
@@ -161,7 +124,8 @@ void WebBackend::Unhook() {
   timeout_.reset();
   if (!hooked_) return;
   emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
-  emscripten_set_mouseup_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  emscripten_set_mousedown_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
   emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, nullptr);
   hooked_ = false;
@@ -237,21 +201,22 @@ EM_BOOL WebBackend::OnResize(int /*type*/, const EmscriptenUiEvent* /*event*/, v
   return EM_FALSE;
 }
 
-EM_BOOL WebBackend::OnMouseUp(int /*type*/, const EmscriptenMouseEvent* event, void* user_data) {
-  auto* self = static_cast<WebBackend*>(user_data);
-  const double ratio = emscripten_get_device_pixel_ratio();
-  self->Handle(MouseUp{ButtonOf(event->button), ShiftOf(*event),
-                       static_cast<float>(event->targetX * ratio),
-                       static_cast<float>(event->targetY * ratio)});
+EM_BOOL WebBackend::OnMouseDown(int /*type*/, const EmscriptenMouseEvent* event, void* user_data) {
+  static_cast<WebBackend*>(user_data)->Handle(MouseDown{ButtonOf(event->button)});
   return EM_TRUE;
+}
+
+EM_BOOL WebBackend::OnMouseUp(int /*type*/, const EmscriptenMouseEvent* event, void* user_data) {
+  static_cast<WebBackend*>(user_data)->Handle(MouseUp{ButtonOf(event->button)});
+  return EM_FALSE;
 }
 
 EM_BOOL WebBackend::OnKeyDown(int /*type*/, const EmscriptenKeyboardEvent* event, void* user_data) {
   auto* self = static_cast<WebBackend*>(user_data);
-  const KeyDown key{KeyCodeOf(*event), ShiftOf(*event)};
-  self->Handle(key);
+  const bool escape = std::string_view(event->key) == "Escape";
+  self->Handle(KeyDown{escape ? kKeyEscape : std::int16_t{0}});
   // Only Escape is Kalvo's; every other key keeps its use in the browser.
-  return key.key == kKeyEscape ? EM_TRUE : EM_FALSE;
+  return escape ? EM_TRUE : EM_FALSE;
 }
 
 // The browser took the context away (a GPU reset, too many contexts): no

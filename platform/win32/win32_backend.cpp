@@ -35,20 +35,6 @@ std::wstring Utf16(std::string_view utf8) {
   return text;
 }
 
-std::int16_t ShiftNow() {
-  int shift = 0;
-  if (GetKeyState(VK_SHIFT) < 0) shift |= kShiftMask;
-  if (GetKeyState(VK_CONTROL) < 0) shift |= kCtrlMask;
-  if (GetKeyState(VK_MENU) < 0) shift |= kAltMask;
-  return static_cast<std::int16_t>(shift);
-}
-
-// Client coordinates, signed: a captured mouse may be left of or above it.
-MouseUp MouseUpOf(std::int16_t button, LPARAM lparam) {
-  return {button, ShiftNow(), static_cast<float>(static_cast<std::int16_t>(LOWORD(lparam))),
-          static_cast<float>(static_cast<std::int16_t>(HIWORD(lparam)))};
-}
-
 // Kalvo's client area at a DPI, and the window rectangle around it.
 // GetDpiForWindow and AdjustWindowRectExForDpi came with Windows 10 1607;
 // before it, a window has the system's DPI.
@@ -166,7 +152,7 @@ class Win32Backend final : public Backend {
   CounterSource& Counter() override { return counter_; }
   WindowShape Shape() override;
   void Show() override;
-  void Swap() override { ::SwapBuffers(hdc_); }
+  void Swap(Hdc hdc) override { kalvo::SwapBuffers(hdc); }
   void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
   void Log(std::string_view line) override { LogLine(line); }
@@ -175,7 +161,7 @@ class Win32Backend final : public Backend {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void MouseDown(std::int16_t button);
-  void MouseUp(std::int16_t button, LPARAM lparam);
+  void MouseUp(std::int16_t button, WPARAM buttons_down);
   void EnterSystemLoop();
   void LeaveSystemLoop();
   void StopModalTicks();
@@ -186,9 +172,6 @@ class Win32Backend final : public Backend {
   HDC hdc_ = nullptr;
   bool class_registered_ = false;
   bool shown_ = false;
-  // Buttons pressed over the picture and not yet released: only their
-  // releases are raised, as on X11.
-  int pressed_ = 0;
   // Move and size loops, menus and held caption buttons run inside
   // DefWindowProc; while they do, Timer1's ticks come as WM_TIMER.
   int system_loops_ = 0;
@@ -196,6 +179,7 @@ class Win32Backend final : public Backend {
   WindowDpi dpi_;
   Win32Wgl wgl_;
   kalvo::PerformanceCounter counter_;
+  UniformGenerator random_;
   Runtime* runtime_ = nullptr;
 };
 
@@ -269,6 +253,7 @@ WindowShape Win32Backend::Shape() {
 
 void Win32Backend::Show() {
   shown_ = true;
+  SetSwapIntervalZero();
   const int command = ShowCommand();
   ShowWindow(hwnd_, command);
   // The first ShowWindow of a process may take its command from the start-up
@@ -308,18 +293,17 @@ LRESULT CALLBACK Win32Backend::WindowProc(HWND hwnd, UINT message, WPARAM wparam
   return backend->Handle(message, wparam, lparam);
 }
 
+// The mouse is held while a button is down, so its release comes here
+// wherever the pointer is then, as on X11.
 void Win32Backend::MouseDown(std::int16_t button) {
-  pressed_ |= button;
   SetCapture(hwnd_);
+  runtime_->Handle(kalvo::MouseDown{button});
 }
 
-void Win32Backend::MouseUp(std::int16_t button, LPARAM lparam) {
-  const bool pressed_here = (pressed_ & button) != 0;
-  pressed_ &= ~button;
-  // The mouse is let go before the handler runs, since the handler may
-  // close the window.
-  if (pressed_ == 0 && GetCapture() == hwnd_) ReleaseCapture();
-  if (pressed_here) runtime_->Handle(MouseUpOf(button, lparam));
+void Win32Backend::MouseUp(std::int16_t button, WPARAM buttons_down) {
+  runtime_->Handle(kalvo::MouseUp{button});
+  constexpr WPARAM kAnyButton = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON | MK_XBUTTON1 | MK_XBUTTON2;
+  if ((buttons_down & kAnyButton) == 0 && GetCapture() == hwnd_) ReleaseCapture();
 }
 
 void Win32Backend::EnterSystemLoop() {
@@ -368,7 +352,7 @@ LRESULT Win32Backend::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 1;  // every frame covers the whole client area
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      runtime.Handle(KeyDown{static_cast<std::int16_t>(wparam), ShiftNow()});
+      runtime.Handle(KeyDown{wparam == VK_ESCAPE ? kKeyEscape : std::int16_t{0}});
       // Alt+F4 and the system menu still work.
       if (message == WM_SYSKEYDOWN && !runtime.Ended()) {
         return DefWindowProcW(hwnd_, message, wparam, lparam);
@@ -386,22 +370,16 @@ LRESULT Win32Backend::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_RBUTTONDOWN:
       MouseDown(kRightButton);
       return 0;
-    case WM_MBUTTONDOWN:
-      MouseDown(kMiddleButton);
-      return 0;
     case WM_LBUTTONUP:
-      MouseUp(kLeftButton, lparam);
+      MouseUp(kLeftButton, wparam);
       return 0;
     case WM_RBUTTONUP:
-      MouseUp(kRightButton, lparam);
-      return 0;
-    case WM_MBUTTONUP:
-      MouseUp(kMiddleButton, lparam);
+      MouseUp(kRightButton, wparam);
       return 0;
     case WM_CAPTURECHANGED:
       // Another window took the mouse: its releases are not Kalvo's.
       // NOLINTNEXTLINE(performance-no-int-to-ptr)
-      if (reinterpret_cast<HWND>(lparam) != hwnd_) pressed_ = 0;
+      if (reinterpret_cast<HWND>(lparam) != hwnd_) runtime.Handle(PressesLost{});
       return 0;
     case WM_DPICHANGED: {
       // Moved to a display of another scale: the size the system suggests
@@ -439,10 +417,9 @@ LRESULT Win32Backend::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 int Win32Backend::Run() {
-  Runtime runtime(*this);
+  Runtime runtime(*this, random_);
   runtime_ = &runtime;
   runtime.Start();
-  runtime.Handle(ShapeChanged{});  // the first frame, if the showing raised no WM_SIZE
   TickTimer timer;
   while (!runtime.Ended()) {
     MSG message;

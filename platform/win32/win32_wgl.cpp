@@ -127,16 +127,6 @@ bool Win32Wgl::wglMakeCurrent(Hdc hdc, Hglrc hglrc) {
     LogLastError("wglMakeCurrent");
     return false;
   }
-  if (hglrc == Hglrc::kNone) return true;
-  // Frames are paced by the counter; WGL's default of waiting for one
-  // refresh would put each 20 ms frame on the next 16.7 ms one. Only the
-  // driver can say whether it offers the call, and only with a context.
-  using SwapIntervalFn = BOOL(WINAPI*)(int);
-  const auto set_interval = reinterpret_cast<SwapIntervalFn>(  // NOLINT
-      reinterpret_cast<void*>(::wglGetProcAddress("wglSwapIntervalEXT")));
-  if (set_interval != nullptr && set_interval(0) == FALSE) {
-    LogLastError("wglSwapIntervalEXT(0)");
-  }
   return true;
 }
 
@@ -145,6 +135,19 @@ bool Win32Wgl::wglDeleteContext(Hglrc hglrc) {
   if (::wglDeleteContext(ToHglrc(hglrc)) != FALSE) return true;
   LogLastError("wglDeleteContext");
   return false;
+}
+
+void SwapBuffers(Hdc hdc) { ::SwapBuffers(ToHdc(hdc)); }
+
+void SetSwapIntervalZero() {
+  // Only the driver can say whether it offers the call, and only with a
+  // context current.
+  using SwapIntervalFn = BOOL(WINAPI*)(int);
+  const auto set_interval = reinterpret_cast<SwapIntervalFn>(  // NOLINT
+      reinterpret_cast<void*>(::wglGetProcAddress("wglSwapIntervalEXT")));
+  if (set_interval != nullptr && set_interval(0) == FALSE) {
+    LogLastError("wglSwapIntervalEXT(0)");
+  }
 }
 
 std::int64_t PerformanceCounter::Frequency() {

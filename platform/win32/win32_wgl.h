@@ -19,6 +19,13 @@ class Win32Wgl final : public WglApi {
   bool wglDeleteContext(Hglrc hglrc) override;
 };
 
+// Presents the back buffer of the surface.
+void SwapBuffers(Hdc hdc);
+// Frames are paced by the counter: WGL's default of waiting for one refresh
+// would put each 20 ms frame on the next 16.7 ms one. Where the driver offers
+// wglSwapIntervalEXT, no swap waits. Needs the context current.
+void SetSwapIntervalZero();
+
 class PerformanceCounter final : public CounterSource {
  public:
   std::int64_t Frequency() override;

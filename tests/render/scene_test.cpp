@@ -216,12 +216,13 @@ TEST(DieModel, EachDiscRunsRoundFromItsRightmostPointAndBadCountsDrawNothing) {
 TEST(Frame, ClearsSetsTheViewportAndDrawsFloorAndDieUnderTheCamera) {
   testing::Window w;
   w.Start();
-  w.runtime.random.queue = {0.7F, 0.34F};  // outcome 5, a spin of 30
-  w.form.Picture1_MouseUp(kLeftButton, 0, 5, 5);
-  w.form.Picture1_MouseUp(kRightButton, 0, 5, 5);  // idle again, turned as thrown
+  w.random.queue = {0.7F, 0.34F};  // outcome 5, a spin of 30
+  w.Click(kLeftButton);
+  w.Click(kRightButton);  // idle again, turned as thrown
   ASSERT_EQ(w.state().vecAngle, (tVector{0, 30, 0}));
   Gl().calls.clear();
-  w.form.Form_Resize();
+  w.backend.shape.width = 300;
+  w.runtime.Handle(ShapeChanged{});
   const auto& calls = Gl().calls;
   ASSERT_GT(calls.size(), 4U);
   EXPECT_EQ(calls[0].name + calls[1].name + calls[2].name + calls[3].name,

@@ -1,17 +1,19 @@
-// The platform, stood in for: a runtime with a fake clock and a scripted
-// generator, context calls that can fail one by one, and a window on them
-// drawing through the real scene into the GL recording.
+// The platform, stood in for: a backend with a fake clock, context calls
+// that can fail one by one, a scripted generator, and the shared runtime on
+// them drawing through the real scene into the GL recording.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/form_runtime.h"
 #include "app/frm_main.h"
 #include "app/runtime.h"
 #include "gl/module1.h"
@@ -34,6 +36,7 @@ class FakeCounter final : public CounterSource {
 // Hands out the queued values, then 0.5.
 class ScriptedRandom final : public RandomSource {
  public:
+  void SeedFromClock() override { ++seeds; }
   float NextUniform() override {
     ++draws;
     const float r = queue.empty() ? 0.5F : queue.front();
@@ -42,6 +45,7 @@ class ScriptedRandom final : public RandomSource {
   }
   std::deque<float> queue;
   int draws = 0;
+  int seeds = 0;
 };
 
 class FakeWgl final : public WglApi {
@@ -67,73 +71,21 @@ class FakeWgl final : public WglApi {
   }
 };
 
-// The picture's size is what the window last set it to, as a control's is.
-class FakePicture final : public PictureBox {
- public:
-  Hdc hDC() override { return kHdc; }
-  float ScaleWidth() override { return width; }
-  float ScaleHeight() override { return height; }
-  void SetWidth(float w) override { width = w; }
-  void SetHeight(float h) override { height = h; }
-  static constexpr Hdc kHdc{42};
-  float width = 236;  // a little inside the client area until fitted
-  float height = 188;
-};
-
-class FakeRuntime final : public FormRuntime {
- public:
-  WindowState GetWindowState() override { return state; }
-  float ScaleWidth() override { return client_width; }
-  float ScaleHeight() override { return client_height; }
-  void Unload() override {
-    log.emplace_back("Unload");
-    if (!unloaded && form != nullptr) form->Form_Unload();
-    unloaded = true;
-  }
-  PictureBox& Picture1() override { return picture; }
-  void SetTimer1Enabled(bool enabled) override { timer_enabled = enabled; }
-  void SwapBuffers(Hdc hdc) override {
-    log.push_back(hdc == FakePicture::kHdc ? "Swap" : "Swap elsewhere");
-  }
-  void ShowMessage(std::string_view prompt, std::string_view title) override {
-    log.push_back("ShowMessage " + std::string(title) + ": " + std::string(prompt));
-    for (int tick = 0; tick < 5; ++tick) {  // a platform may go on ticking while the box is up
-      counter.count += 5000;
-      Tick();
-    }
-  }
-  void SeedRandomFromClock() override { log.emplace_back("SeedRandomFromClock"); }
-  RandomSource& Random() override { return random; }
-  CounterSource& PerformanceCounter() override { return counter; }
-
-  // A tick, as the runtime raises it: only while the timer is on.
-  void Tick() {
-    if (form != nullptr && timer_enabled && !unloaded) form->Timer1_Timer();
-  }
-  int Swaps() const { return static_cast<int>(std::count(log.begin(), log.end(), "Swap")); }
-
-  frmMain* form = nullptr;
-  FakePicture picture;
-  WindowState state = WindowState::kNormal;
-  float client_width = 238;
-  float client_height = 189;
-  bool timer_enabled = true;
-  bool unloaded = false;
-  CallLog log;
-  ScriptedRandom random;
-  FakeCounter counter;
-};
-
 // A platform for the shared runtime: a window of a given shape, a fake clock,
 // and a log of what the runtime asked of it.
 class FakeBackend final : public Backend {
  public:
+  static constexpr Hdc kHdc{42};
+
   WglApi& Wgl() override { return wgl; }
-  Hdc Picture1Hdc() override { return FakePicture::kHdc; }
+  Hdc Picture1Hdc() override { return kHdc; }
   CounterSource& Counter() override { return counter; }
   WindowShape Shape() override { return shape; }
   void Show() override { log.emplace_back("Show"); }
-  void Swap() override { frames.push_back(counter.count); }
+  void Swap(Hdc hdc) override {
+    EXPECT_EQ(hdc, kHdc) << "a frame presented on another surface";
+    frames.push_back(counter.count);
+  }
   void ShowMessageBox(std::string_view text, std::string_view title, bool error) override {
     log.push_back(std::string(error ? "Error " : "Message ") + std::string(title) + ": " +
                   std::string(text));
@@ -151,30 +103,31 @@ class FakeBackend final : public Backend {
   std::vector<std::int64_t> frames;  // the counter at each swap
 };
 
-// frmMain on the fakes, drawing into the GL recording.
+// The shared runtime on the fake platform, with a scripted generator, as a
+// backend drives it; frames draw through the real scene into the GL recording.
 struct Window {
-  FakeWgl wgl;
-  Module1 module1{wgl};
-  FakeRuntime runtime;
-  frmMain form{runtime, module1};
+  FakeBackend backend;
+  ScriptedRandom random;
+  Runtime runtime{backend, random};
 
-  Window() {
-    runtime.form = &form;
-    Gl().Clear();
-  }
-  const FrameState& state() const { return form.State(); }
-  // Load, then the resize that showing the window raises: the first frame.
-  void Start() {
-    form.Form_Load();
-    form.Form_Resize();
-  }
-  // 5 ms ticks until `frames` more frames have been drawn (or give up).
+  Window() { Gl().Clear(); }
+  const FrameState& state() const { return runtime.Frame(); }
+  int Swaps() const { return static_cast<int>(backend.frames.size()); }
+  // Load, show, and the first frame.
+  void Start() { runtime.Start(); }
+  // Sleeps as a backend does, to the time the runtime asks for, until
+  // `frames` more frames have been drawn (or nothing more is due).
   void RunFrames(int frames) {
-    const int target = runtime.Swaps() + frames;
-    for (int tick = 0; tick < 8 * frames + 8 && runtime.Swaps() < target; ++tick) {
-      runtime.counter.count += 5000;
-      runtime.Tick();
+    const int target = Swaps() + frames;
+    for (int wake = 0; wake < 8 * frames + 8 && Swaps() < target; ++wake) {
+      const std::optional<std::int64_t> next = runtime.RunDue();
+      if (!next) return;
+      backend.counter.count = std::max(backend.counter.count, *next);
     }
+  }
+  void Click(std::int16_t button) {
+    runtime.Handle(MouseDown{button});
+    runtime.Handle(MouseUp{button});
   }
 };
 

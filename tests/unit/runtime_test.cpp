@@ -34,10 +34,10 @@ TEST(FirstCountsReaching, IsTheExactInverseOfTheRounding) {
 // wakes late by its own amount each time (seven of them, so frames meet them
 // all): the counter readings of the frames drawn, and the wake-ups.
 std::vector<std::int64_t> PacedFrames(const std::int64_t (&late_us)[7], int& wake_ups) {
-  FakeBackend backend;
-  Runtime runtime(backend);
+  testing::Window w;
+  FakeBackend& backend = w.backend;
+  Runtime& runtime = w.runtime;
   runtime.Start();
-  runtime.Handle(ShapeChanged{});
   backend.frames.clear();  // the first frame is the showing's, off the schedule
   for (std::optional<std::int64_t> next = runtime.RunDue(); next && *next < 4'000'000;
        next = runtime.RunDue()) {
@@ -59,6 +59,15 @@ TEST(RuntimeLoop, FramesComeEvery20MsWakingOnceAFrame) {
   }
   EXPECT_LE(wake_ups, 201) << "the first tick's, then one a frame";
 
+  // Woken always 1 ms late, the tick just before each frame is due reaches
+  // it: passed over, every frame would come a whole tick late.
+  constexpr std::int64_t kSteadilyLate[] = {1000, 1000, 1000, 1000, 1000, 1000, 1000};
+  const std::vector<std::int64_t> steady = PacedFrames(kSteadilyLate, wake_ups);
+  ASSERT_EQ(steady.size(), 199U);
+  for (std::size_t i = 1; i < steady.size(); ++i) {
+    EXPECT_EQ(steady[i] - steady[i - 1], 20'000) << "frame " << i;
+  }
+
   // Woken well past that: never two frames within 20 ms, and never a tick
   // that could have drawn slept through (a frame at most one 5 ms tick and
   // the lateness after its 20 ms).
@@ -74,14 +83,14 @@ TEST(RuntimeLoop, FramesComeEvery20MsWakingOnceAFrame) {
 }
 
 TEST(Runtime, StartsLoadsShowsAndDrawsOnceForEachChangeOfShape) {
-  FakeBackend backend;
-  Runtime runtime(backend);
+  testing::Window w;
+  FakeBackend& backend = w.backend;
+  Runtime& runtime = w.runtime;
   runtime.Start();
   EXPECT_EQ(backend.log, CallLog{"Show"});
   EXPECT_EQ(backend.wgl.log, (CallLog{"Choose", "Set", "Create", "MakeCurrent"}));
-  EXPECT_TRUE(backend.frames.empty()) << "the first frame waits for the window's first shape";
   for (int repeat = 0; repeat < 3; ++repeat) runtime.Handle(ShapeChanged{});
-  EXPECT_EQ(backend.frames.size(), 1U) << "one frame for the first shape, however often told";
+  EXPECT_EQ(backend.frames.size(), 1U) << "the showing's frame, however often told of it";
   backend.shape.width = 300;
   runtime.Handle(ShapeChanged{});
   runtime.Handle(ShapeChanged{});
@@ -90,7 +99,7 @@ TEST(Runtime, StartsLoadsShowsAndDrawsOnceForEachChangeOfShape) {
   runtime.Handle(ShapeChanged{});
   EXPECT_EQ(backend.frames.size(), 3U) << "one for a new state at the same size";
 
-  runtime.Handle(KeyDown{kKeyEscape, kShiftMask | kCtrlMask});
+  runtime.Handle(KeyDown{kKeyEscape});
   EXPECT_TRUE(runtime.Ended());
   EXPECT_EQ(runtime.ExitStatus(), 0);
   EXPECT_EQ(backend.wgl.log.back(), "Delete") << "the context released before the window goes";
@@ -101,13 +110,14 @@ TEST(Runtime, StartsLoadsShowsAndDrawsOnceForEachChangeOfShape) {
 }
 
 TEST(Runtime, FailedStartUpSaysSoShowsNothingAndEndsWithStatus1) {
-  FakeBackend backend;
+  testing::Window w;
+  FakeBackend& backend = w.backend;
+  Runtime& runtime = w.runtime;
   backend.wgl.failing = "Create";
-  Runtime runtime(backend);
   // A platform's box may run a loop of its own that delivers input and
   // timers; nothing may reach the window's handlers while it is up.
   backend.while_box_is_up = [&] {
-    runtime.Handle(KeyDown{kKeyEscape, 0});
+    runtime.Handle(KeyDown{kKeyEscape});
     runtime.Handle(ShapeChanged{});
     EXPECT_FALSE(runtime.RunDue());
     EXPECT_FALSE(runtime.Ended()) << "Escape reached Form_KeyDown while Form_Load ran";
@@ -122,19 +132,31 @@ TEST(Runtime, FailedStartUpSaysSoShowsNothingAndEndsWithStatus1) {
 }
 
 TEST(Runtime, AnErrorThatEndsAHandlerIsReportedOnceAndNoHandlerRunsAfterIt) {
-  FakeBackend backend;
-  Runtime runtime(backend);
+  testing::Window w;
+  FakeBackend& backend = w.backend;
+  Runtime& runtime = w.runtime;
   runtime.Start();
-  runtime.Handle(ShapeChanged{});
   int box_events = 0;
+  // The box's own loop may deliver anything: none of it may reach a handler.
   backend.while_box_is_up = [&] {
     ++box_events;
+    backend.shape.width = 300;
     runtime.Handle(ShapeChanged{});
-    runtime.Handle(KeyDown{kKeyEscape, 0});
+    runtime.Handle(MouseDown{kLeftButton});
+    runtime.Handle(MouseUp{kLeftButton});
+    runtime.Handle(KeyDown{kKeyEscape});
+    runtime.Handle(CloseRequested{});
+    backend.counter.count += 100'000;
+    EXPECT_FALSE(runtime.RunDue());
+    EXPECT_EQ(backend.log.back().rfind("Error", 0), 0U) << "closed while the box was up";
+    EXPECT_EQ(backend.frames.size(), 1U) << "a frame drawn while the box was up";
+    EXPECT_FALSE(w.state().blnThrown) << "a click handled while the box was up";
   };
   backend.shape.width = INT_MAX;  // too wide for any viewport: the resize's frame fails
   runtime.Handle(ShapeChanged{});
   EXPECT_EQ(box_events, 1);
+  EXPECT_TRUE(w.state().blnViewportDirty) << "what the frame changed before the error stays";
+  EXPECT_EQ(w.state().lngCount[0], 2);
   const std::string said = "Kalvo has to close: the picture's width, 2147483648, does not fit in a 32-bit integer.";
   EXPECT_EQ(backend.log, (CallLog{"Show", "Error Kalvo: " + said, "Close"}));
   EXPECT_EQ(backend.lines, CallLog{"kalvo: " + said});
