@@ -166,4 +166,4 @@ class WineTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    main()
+    main("program", "artifacts")
