@@ -56,12 +56,11 @@ int main(int argc, char** argv) {
     kalvo::Window w;
     if (w.module1.InitGL(kalvo::kPicture1Hdc)) {
       SDL_ShowWindow(w.surface.window());
-      w.scene.SetUpProjection();
+      kalvo::SetUpProjection();
       benchmark::AddCustomContext(
           "GL_RENDERER",
           reinterpret_cast<const char*>(glGetString(GL_RENDERER)));  // NOLINT
-      for (const auto& [width, height] :
-           {std::pair{238, 189}, std::pair{1920, 1080}}) {
+      for (const auto& [width, height] : {std::pair{238, 189}, std::pair{1920, 1080}}) {
         for (const bool final_view : {false, true}) {
           const std::string name = "DrawFrame/" + std::to_string(width) + "x" +
                                    std::to_string(height) + (final_view ? "/final_view" : "/idle");

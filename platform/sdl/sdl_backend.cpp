@@ -86,7 +86,7 @@ void SetX11IconProperty(const SDL_SysWMinfo& info) {
   XFlush(display);
 }
 
-// The program's icon on the window, in both its sizes.
+// The program's icon on the window at its larger size, the one image SDL takes.
 void SetWindowIcons(SDL_Window* window) {
   const int size = kIconSizesPx[0];
   std::vector<std::uint32_t> pixels = IconPixels(size);

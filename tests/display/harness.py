@@ -2,34 +2,25 @@
 it, and a user's means of looking at and poking its windows (python-xlib to
 look, xdotool to type and click). It knows nothing of Kalvo's internals."""
 
-import argparse
 import contextlib
 import os
 import subprocess
 import sys
-import time
 
 from PIL import Image
 from Xlib import X, display as xdisplay, protocol
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
-from blackbox import run_tests, wait_until  # noqa: E402  pylint: disable=wrong-import-position
-from xvfb import xvfb_display  # noqa: E402  pylint: disable=wrong-import-position
-
-MAIN_CAPTION = "Kalvo 1.0.0"
-APP_TITLE = "Kalvo"
-ARGS = argparse.Namespace(program=None, artifacts=None)
+# pylint: disable=wrong-import-position,unused-import
+from blackbox import (APP_TITLE, ARGS, MAIN_CAPTION, REST_FRAME, REST_S, STILL_S,  # noqa: E402,F401
+                      main, shots, still, wait_until)
+from xvfb import xvfb_display  # noqa: E402
 
 # Waits on the picture look this often. Frames come every 20 ms at best, so
 # counting changes needs shots closer together than that.
 SHOT_S = 0.05
 COUNT_SHOT_S = 0.01
-# At rest: the same picture in at least this many shots over at least this
-# long. A busy machine holds a moving picture for a few hundred ms, once in
-# a while for longer: one frame came 1.5 s after the last, mid-throw.
-STILL_S = 2.0
-STILL_SHOTS = 5
 # Changes that make a spin: a second's frames at the least.
 SPIN_CHANGES = 20
 # How long a test watches for something that must not happen.
@@ -146,17 +137,11 @@ class Screen:
 
     def shots(self, window, timeout, interval=SHOT_S, box=None):
         """(when, pixels) of the window, or of the box (left, top, right,
-        bottom) within it, again and again for timeout seconds. Each is
-        stamped once taken, so no earlier than what it shows."""
-        deadline = time.monotonic() + timeout
-        while True:
+        bottom) within it, again and again for timeout seconds."""
+        def take():
             image = self.shot(window)
-            pixels = (image.crop(box) if box else image).tobytes()
-            taken = time.monotonic()
-            yield taken, pixels
-            if taken > deadline:
-                return
-            time.sleep(interval)
+            return (image.crop(box) if box else image).tobytes()
+        return shots(take, timeout, interval)
 
     def changes(self, window, timeout, box=None):
         """Whether the picture changes within timeout seconds."""
@@ -190,16 +175,9 @@ class Screen:
                 "for %.1f s; it changed %d times" % (SPIN_CHANGES, timeout, STILL_S, changes))
 
     def still(self, window, timeout, box=None):
-        """(picture, when first seen) once it stays the same over STILL_SHOTS
-        shots and STILL_S, or None if it does not within timeout seconds."""
-        picture, since, count = None, None, 0
-        for taken, pixels in self.shots(window, timeout, box=box):
-            if pixels != picture:
-                picture, since, count = pixels, taken, 0
-            count += 1
-            if count >= STILL_SHOTS and taken - since >= STILL_S:
-                return picture, since
-        return None
+        """(picture, when first seen) once at rest, or None if not within
+        timeout seconds."""
+        return still(self.shots(window, timeout, box=box))
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=20)
@@ -224,7 +202,3 @@ class Screen:
         window.send_event(message)
         self.x.flush()
 
-
-def main():
-    """Runs the calling script's tests: --program PATH --artifacts DIR."""
-    run_tests(ARGS, "program")

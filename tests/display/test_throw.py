@@ -8,17 +8,11 @@ import sys
 import time
 import unittest
 
-from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, Screen, main
+from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, REST_FRAME, REST_S, Screen, main
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from die_picture import FACES_OF_TINT, top_face  # pylint: disable=wrong-import-position
 
-# The picture holds still from the throw's 120th frame: the die lies still
-# from the 100th, then the camera closes in for 20 frames. That is 119
-# intervals of at least 20 ms after the first frame, which follows the
-# release; Kalvo counts whole ms, so rounding may take 1 ms off the total.
-REST_FRAME = 120
-REST_S = (REST_FRAME - 1) * 0.020 - 0.001
 # Frames are counted, not timed: a busy machine throws slower, never faster.
 THROW_S = 30
 # More changes than a throw makes, with room for frames before the release is handled.
@@ -109,4 +103,4 @@ class ThrowTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    main()
+    main("program", "artifacts")

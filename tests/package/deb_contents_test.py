@@ -13,6 +13,9 @@ import unittest
 
 from PIL import Image
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from blackbox import run_unittests  # noqa: E402  pylint: disable=wrong-import-position
+
 CPACK, CONFIG, VERSION = sys.argv[1:4]
 CLEAR, BLACK, YELLOW = (0, 0, 0, 0), (0, 0, 0, 255), (255, 255, 0, 255)
 
@@ -100,4 +103,4 @@ class DebContents(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
+    run_unittests(sys.argv[:1] + sys.argv[4:])

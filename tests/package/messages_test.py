@@ -3,6 +3,9 @@ and no other; and Kalvo prints the table's message for each cause that needs no 
 
 import glob, os, re, subprocess, sys, unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from blackbox import run_unittests  # noqa: E402  pylint: disable=wrong-import-position
+
 ROOT, KALVO = sys.argv[1:3]
 # A literal that ends in ": " has the reason appended where it is printed.
 PRINTED = {re.sub(r"(%[-0-9.]*[a-z]|: $)", lambda m: m[0].rstrip() + " …" if m[0] == ": " else "…",
@@ -33,4 +36,4 @@ class Messages(unittest.TestCase):
             self.assertEqual((done.returncode, len(matches)), (1, 1), f"{extra}: said {said}")
 
 
-unittest.main(argv=sys.argv[:1], verbosity=2)
+run_unittests(sys.argv[:1])
