@@ -47,6 +47,7 @@ void Frames(benchmark::State& state, Window& w, int width, int height, bool fina
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  kalvo::DrawOnOneThread();  // as Kalvo asks of the driver
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "frame_bench: SDL_Init failed: %s\n", SDL_GetError());
     return 1;
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
   {
     kalvo::Window w;
     if (w.module1.InitGL(kalvo::kPicture1Hdc)) {
+      kalvo::SetSwapIntervalZero();
       SDL_ShowWindow(w.surface.window());
       kalvo::SetUpProjection();
       benchmark::AddCustomContext(

@@ -137,11 +137,7 @@ WindowShape SdlBackend::Shape() {
 }
 
 void SdlBackend::Show() {
-  // Frames are paced by the counter; waiting for the display's refresh as
-  // well would turn 20 ms into 33 on a 60 Hz screen.
-  if (SDL_GL_SetSwapInterval(0) != 0 && SDL_GL_GetSwapInterval() != 0) {
-    LogSdlError("SDL_GL_SetSwapInterval(0)");
-  }
+  SetSwapIntervalZero();
   SetWindowIcons(surface_.window());
   if (surface_.x11_display() != nullptr) SetX11IconProperty(surface_.wm());
   SDL_ShowWindow(surface_.window());
@@ -251,11 +247,7 @@ int RunKalvo() {
   // alone, SDL drops a press handled within 10 ms of the focus, and with it
   // the release that would throw the die.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-  // Mesa's software renderer splits each frame among worker threads. For a
-  // picture this small the hand-offs cost more than they save (about a third
-  // of Kalvo's CPU use when idle), so it draws on this thread, unless the user
-  // has said otherwise. Other drivers ignore the setting.
-  setenv("LP_NUM_THREADS", "0", /*overwrite=*/0);
+  DrawOnOneThread();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "kalvo: cannot open a display: %s\n", SDL_GetError());
     return 1;

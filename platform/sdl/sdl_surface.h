@@ -50,6 +50,11 @@ class SdlWgl final : public WglApi {
   SdlSurface& surface_;
 };
 
+// Asks the GL driver to draw each frame on the calling thread. Before SDL_Init.
+void DrawOnOneThread();
+// Swaps without waiting for the display's refresh. With the context current.
+void SetSwapIntervalZero();
+
 // "kalvo: <what> failed: <SDL's own error text>" on standard error.
 void LogSdlError(const char* what);
 
