@@ -46,18 +46,17 @@ int XftDpi(Display* display) {
 
 // The window's X display connection, or none on other video drivers.
 Display* DisplayOf(SDL_Window* window) {
-  const auto x11 = X11Of(window);
+  const auto x11 = WmInfoOf(window, SDL_SYSWM_X11);
   return x11 ? x11->info.x11.display : nullptr;
 }
 
 }  // namespace
 
-// The window's X11 connection and window, where SDL drives X11.
-std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window) {
+std::optional<SDL_SysWMinfo> WmInfoOf(SDL_Window* window, SDL_SYSWM_TYPE subsystem) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
-      info.subsystem != SDL_SYSWM_X11) {
+      info.subsystem != subsystem) {
     return std::nullopt;
   }
   return info;

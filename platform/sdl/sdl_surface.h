@@ -48,8 +48,9 @@ class SdlWgl final : public WglApi {
   bool library_loaded_ = false;
 };
 
-// The window's X11 connection and window, where SDL drives X11.
-std::optional<SDL_SysWMinfo> X11Of(SDL_Window* window);
+// The window's system handles (its X11 connection, its Wayland display),
+// where SDL drives that system.
+std::optional<SDL_SysWMinfo> WmInfoOf(SDL_Window* window, SDL_SYSWM_TYPE subsystem);
 
 // "kalvo: <what> failed: <SDL's own error text>" on standard error.
 void LogSdlError(const char* what);
