@@ -1,6 +1,6 @@
-"""A private Xvfb on a display number it picks itself: the one starter for the
-display tests and the benchmarks. Standard library only, so that the bench
-needs none of the tests' packages.
+"""A private Xvfb on a display number it picks itself, and a weston nested in
+it: the one starter for the display tests and the benchmarks. Standard library
+only, so that the bench needs none of the tests' packages.
 
     xvfb.py [--screen WxHxD] -- COMMAND [ARG...]
 
@@ -12,6 +12,7 @@ import select
 import subprocess
 import sys
 import tempfile
+import time
 
 START_S = 15
 
@@ -42,6 +43,31 @@ def xvfb_display(*server_args, screen="1024x768x24"):
                                   errors.read().decode(errors="replace").strip()
                                   or "it said nothing"))
     return server, ":" + number
+
+
+def nested_weston(x_display, runtime_dir, log, *weston_args):
+    """(weston process, socket name) for a weston of its own in an X display:
+    its x11 backend, whose seat takes the X server's pointer and keyboard as a
+    user's, drawn with pixman. Its socket goes in runtime_dir (a private
+    directory, as XDG_RUNTIME_DIR must be); log is a file for its output.
+    Raises if the socket does not come."""
+    socket = "kalvo-weston"
+    env = dict(os.environ, DISPLAY=x_display, XDG_RUNTIME_DIR=runtime_dir)
+    env.pop("WAYLAND_DISPLAY", None)
+    server = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman",
+                               "--socket=" + socket, *weston_args],
+                              env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+    # weston serves clients only once its shell is loaded, and a client that
+    # connects earlier waits for it: the socket is enough.
+    deadline = time.monotonic() + START_S
+    while not os.path.exists(os.path.join(runtime_dir, socket)):
+        if server.poll() is not None or time.monotonic() > deadline:
+            server.terminate()
+            server.wait()
+            raise RuntimeError("weston %s made no socket within %d s (its log: %s)"
+                               % (" ".join(weston_args), START_S, log.name))
+        time.sleep(0.05)
+    return server, socket
 
 
 def main():

@@ -289,7 +289,7 @@ std::string WaylandSocket(const char* name) {
   if (name[0] == '/') return name;
   const char* runtime_dir = Variable("XDG_RUNTIME_DIR");
   return runtime_dir != nullptr ? std::string(runtime_dir) + "/" + name
-                                : std::string(name) + " (XDG_RUNTIME_DIR is unset)";
+                                : std::string(name) + " in an unset XDG_RUNTIME_DIR";
 }
 
 // Where SDL looked for a display, in its order: with WAYLAND_DISPLAY set,
@@ -318,10 +318,9 @@ bool CanShowWindows() {
     std::fprintf(
         stderr, "kalvo: SDL_VIDEODRIVER=%s picks a driver that shows no window: unset it\n", asked);
   } else if (Variable("DISPLAY") == nullptr && Variable("WAYLAND_DISPLAY") == nullptr) {
-    std::fprintf(stderr,
-                 "kalvo: no display to show the window on: WAYLAND_DISPLAY and DISPLAY are "
-                 "unset, and there is no Wayland socket %s\n",
-                 WaylandSocket("wayland-0").c_str());
+    std::fprintf(
+        stderr, "kalvo: no display to show the window on: set WAYLAND_DISPLAY or DISPLAY (no %s)\n",
+        WaylandSocket("wayland-0").c_str());
   } else {
     SayUnreachable();
   }
