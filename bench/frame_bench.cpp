@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     kalvo::Window w;
     if (w.module1.InitGL(kalvo::kPicture1Hdc)) {
       SDL_ShowWindow(w.surface.window());
-      w.scene.SetUpProjection();
+      kalvo::SetUpProjection();
       benchmark::AddCustomContext(
           "GL_RENDERER",
           reinterpret_cast<const char*>(glGetString(GL_RENDERER)));  // NOLINT
