@@ -2,9 +2,11 @@
 it: the one starter for the display tests and the benchmarks. Standard library
 only, so that the bench needs none of the tests' packages.
 
-    xvfb.py [--screen WxHxD] -- COMMAND [ARG...]
+    xvfb.py [--screen WxHxD] [--weston ARGS] -- COMMAND [ARG...]
 
-runs COMMAND with DISPLAY set to a fresh server and ends the server after."""
+runs COMMAND with DISPLAY set to a fresh server and ends the server after;
+with --weston, also with WAYLAND_DISPLAY and XDG_RUNTIME_DIR set to a weston
+nested in it, started with those arguments besides its own."""
 
 import argparse
 import os
@@ -73,16 +75,25 @@ def nested_weston(x_display, runtime_dir, log, *weston_args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--screen", default="1024x768x24")
+    parser.add_argument("--weston", metavar="ARGS", help="weston's arguments, in one")
     parser.add_argument("command", nargs="+")
     options = parser.parse_args()
     server, name = xvfb_display(screen=options.screen)
+    weston = None
     try:
         env = dict(os.environ, DISPLAY=name)
         env.pop("WAYLAND_DISPLAY", None)
-        return subprocess.call(options.command, env=env)
+        with tempfile.TemporaryDirectory() as runtime_dir:
+            if options.weston is not None:
+                with open(os.path.join(runtime_dir, "weston.log"), "wb") as log:
+                    weston, socket = nested_weston(name, runtime_dir, log,
+                                                   *options.weston.split())
+                env.update(WAYLAND_DISPLAY=socket, XDG_RUNTIME_DIR=runtime_dir)
+            return subprocess.call(options.command, env=env)
     finally:
-        server.terminate()
-        server.wait()
+        for process in filter(None, (weston, server)):
+            process.terminate()
+            process.wait()
 
 
 if __name__ == "__main__":
