@@ -272,8 +272,9 @@ class Weston:
     def toplevels(self):
         """{title: (role, app id, (left, top, right, bottom) in logical pixels)} of the
         windows weston shows."""
-        dump = subprocess.run(["weston-debug", "scene-graph"], env=dict(self.screen.env, **self.env),
-                              capture_output=True, text=True, timeout=20, check=True).stdout
+        dump = subprocess.run(["weston-debug", "scene-graph"],
+                              env=dict(self.screen.env, **self.env), capture_output=True,
+                              text=True, timeout=20, check=True).stdout
         return {title: (role, app_id, tuple(int(v) for v in box))
                 for role, title, app_id, *box in re.findall(
                     r"\(role (\S+), PID \d+, surface ID \d+, top-level window '(.*)' of (.*),"

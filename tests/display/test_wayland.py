@@ -6,13 +6,10 @@ an X11 window as before."""
 import os
 import re
 import tempfile
-import time
 import unittest
 
 from harness import MAIN_CAPTION, NEXT_FRAME_S, Screen, Weston, main
-from test_throw import REST_S, THROW_S
-
-from die_picture import FACES_OF_TINT, top_face  # pylint: disable=wrong-import-order
+from test_throw import check_face_up, throw
 
 # The desktop entry the shell matches the window's app id against.
 DESKTOP_ENTRY = os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "kalvo.desktop")
@@ -60,19 +57,12 @@ class WaylandTest(unittest.TestCase):
         weston.shot(box, "scale2-spin")
 
         middle = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
-        clicked = time.monotonic()  # before the release, so that the time taken is never short
-        weston.click(*middle, 1, away=weston.corner_away_from(box))
-        rest = self.screen.still(weston.window, THROW_S, box=weston.pixels(box))
-        self.assertTrue(rest, "expected the die to come to rest within %d s of a left release"
-                        % THROW_S)
-        self.assertGreaterEqual(rest[1] - clicked, REST_S, "expected rest no sooner than its "
-                                "frames allow after the left release")
-        tint, pips, red = top_face(weston.shot(box, "scale2-at-rest"))
-        self.assertIn(pips, FACES_OF_TINT[tint], "expected the top side's tint %s to carry one "
-                      "of faces %s; it shows %d pips" % (tint, FACES_OF_TINT[tint], pips))
-        self.assertEqual(red, pips == 1, "expected red in the single pip of face 1 only")
+        away = weston.corner_away_from(box)
+        throw(self, self.screen, weston.window, box=weston.pixels(box),
+              left_click=lambda: weston.click(*middle, 1, away=away))
+        check_face_up(self, weston.shot(box, "scale2-at-rest"))
 
-        weston.click(*middle, 3, away=weston.corner_away_from(box))
+        weston.click(*middle, 3, away=away)
         self.assertTrue(self.screen.changes(weston.window, NEXT_FRAME_S, box=weston.pixels(box)),
                         "expected a right release to bring the spin back")
         weston.key("Escape")
