@@ -92,7 +92,8 @@ std::optional<Event> EventOf(const SDL_Event& event) {
     case SDL_KEYDOWN:
       return KeyDown{KeyCodeOf(event.key.keysym.sym), ShiftOf(event.key.keysym.mod)};
     case SDL_MOUSEBUTTONUP:
-      return MouseUp{ButtonOf(event.button.button), ShiftOf(static_cast<Uint16>(SDL_GetModState())),
+      return MouseUp{ButtonOf(event.button.button),
+                     ShiftOf(static_cast<Uint16>(SDL_GetModState())),
                      static_cast<float>(event.button.x), static_cast<float>(event.button.y)};
     default:
       return std::nullopt;
@@ -244,6 +245,7 @@ void SdlBackend::WaitForInputUntil(std::optional<std::int64_t> deadline) {
 // their queues and the wait goes on: it ends for events on the display's
 // main queue, where SDL takes input and window changes, or at the deadline.
 void SdlBackend::WaitOnWayland(std::optional<std::int64_t> deadline) {
+  if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
   // Refused while the main queue holds events read during the frame: SDL
   // takes those at once. Otherwise this thread may read the socket.
   while (wl_display_prepare_read(wayland_) == 0) {
