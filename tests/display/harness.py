@@ -239,11 +239,11 @@ class Weston:
     WIDTH, HEIGHT = 480, 360
     OUTPUT_CAPTION = "Weston Compositor - screen0"
 
-    def __init__(self, screen, scale, xwayland=False):
+    def __init__(self, screen, tag, scale, xwayland=False):
         self.screen, self.scale = screen, scale
         runtime_dir = tempfile.mkdtemp(prefix="kalvo-weston-")
         screen.stack.callback(shutil.rmtree, runtime_dir, ignore_errors=True)
-        self.log_path = os.path.join(ARGS.artifacts, "weston-%d.log" % id(self))
+        self.log_path = os.path.join(ARGS.artifacts, tag + "-weston.log")
         # --debug opens weston-debug's scene graph to clients.
         args = ["--scale=%d" % scale, "--width=%d" % self.WIDTH, "--height=%d" % self.HEIGHT,
                 "--debug", "--log=" + self.log_path] + (["--xwayland"] if xwayland else [])

@@ -44,7 +44,7 @@ class WaylandTest(unittest.TestCase):
         return box
 
     def test_desktop_at_scale_2_native_sharp_and_driven_by_the_mouse(self):
-        weston = Weston(self.screen, scale=2, xwayland=True)
+        weston = Weston(self.screen, "scale2", scale=2, xwayland=True)
         self.assertIn("DISPLAY", weston.env, "expected XWayland's display beside Wayland's")
         program = weston.start("scale2", env={"WAYLAND_DEBUG": "client"})
         box = self.shown(weston, program)
@@ -71,7 +71,7 @@ class WaylandTest(unittest.TestCase):
                          % (status, program.output()[-2000:]))
 
     def test_scale_1_and_the_close_box(self):
-        weston = Weston(self.screen, scale=1)
+        weston = Weston(self.screen, "scale1", scale=1)
         program = weston.start("scale1")
         box = self.shown(weston, program)
         self.assertIsNone(self.screen.spin_problem(weston.window, box=weston.pixels(box)))
@@ -97,7 +97,7 @@ class WaylandTest(unittest.TestCase):
             self.assert_x11_window(program, "where WAYLAND_DISPLAY names no socket")
 
     def test_sdl_videodriver_x11_is_honoured(self):
-        weston = Weston(self.screen, scale=1)
+        weston = Weston(self.screen, "asked-x11", scale=1)
         program = weston.start("asked-x11", env={"SDL_VIDEODRIVER": "x11"})
         self.assert_x11_window(program, "when SDL_VIDEODRIVER asks for x11")
         self.assertNotIn(MAIN_CAPTION, weston.toplevels())
