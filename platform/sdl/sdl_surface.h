@@ -25,6 +25,10 @@ class SdlSurface {
   Display* x11_display() const {
     return wm_.subsystem == SDL_SYSWM_X11 ? wm_.info.x11.display : nullptr;
   }
+  // Its Wayland display, where SDL drives Wayland.
+  wl_display* wayland_display() const {
+    return wm_.subsystem == SDL_SYSWM_WAYLAND ? wm_.info.wl.display : nullptr;
+  }
   const SDL_SysWMinfo& wm() const { return wm_; }
   bool Create();  // hidden, at the start-up client size, with the chosen format
   void Destroy();

@@ -100,6 +100,9 @@ class DebContents(unittest.TestCase):
         for name in ("libc6", "libsdl2-2.0-0"):
             self.assertRegex(depends.get(name, ""), r"\(>= [^)]+\)", f"computed {name}: {depends}")
         self.assertIn("libgl1", depends, f"libGL is opened at run time: {depends}")
+        self.assertIn("libwayland-client0", depends, f"linked for the wait on Wayland: {depends}")
+        self.assertEqual(field("Recommends"), "libdecor-0-plugin-1-cairo",
+                         "what draws a window's frame on Wayland where the compositor does not")
 
 
 if __name__ == "__main__":

@@ -18,6 +18,7 @@ PRINTED.discard("kalvo: …")  # a message box's echo; the table gives each box 
 TABLE = open(f"{ROOT}/README.md", encoding="utf-8").read().split("\n## Troubleshooting\n")[1]
 EXPLAINED = set(re.findall(r"^\| `(kalvo: [^`]*)`", TABLE.split("\n## ")[0], re.M))
 CAUSES = [({}, "no display to show"), ({"DISPLAY": ":9999"}, "cannot reach the display ("),
+          ({"WAYLAND_DISPLAY": "kalvo-none", "DISPLAY": ":9999"}, "cannot reach the display ("),
           ({"SDL_VIDEODRIVER": "dummy"}, "SDL_"), ({"SDL_VIDEODRIVER": "no"}, "cannot open")]
 
 
