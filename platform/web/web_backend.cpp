@@ -15,6 +15,7 @@
 
 #include "app/input.h"
 #include "app/runtime.h"
+#include "platform/web/web_gl.h"
 #include "platform/web/web_wgl.h"
 
 namespace kalvo {
@@ -101,8 +102,9 @@ class WebBackend final : public Backend {
   CounterSource& Counter() override { return counter_; }
   WindowShape Shape() override { return {width_, height_, WindowState::kNormal}; }
   void Show() override;
-  // The browser presents what was drawn when the frame's callback returns.
-  void Swap() override {}
+  // The browser presents what was drawn when the frame's callback returns;
+  // the GL draws what it has gathered before then.
+  void Swap() override { FlushGl(); }
   void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
 

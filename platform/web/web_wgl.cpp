@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "platform/web/web_gl.h"
+
 namespace kalvo {
 namespace {
 
@@ -14,14 +16,44 @@ namespace {
 // constructor to make one with.
 EM_JS(bool, KalvoBrowserHasWebGl, (), { return typeof WebGLRenderingContext !== 'undefined'; });
 
-// The emulation of immediate mode sets itself up from these callbacks, and
-// only for a module marked as using WebGL; only Emscripten's own context
-// makers do both. A context made through the HTML5 API needs them done by
-// hand, once it is current.
-EM_JS(void, KalvoStartGlEmulation, (), {
-  Module.useWebGL = true;
-  Browser.moduleContextCreatedCallbacks.forEach(function(callback) { callback(); });
+// What web_gl.cpp asks of WebGL, on the current context. Its program and
+// buffer are made the first time it draws, and kept on the context itself.
+EM_JS(void, KalvoWebGlDraw, (const void* vertices, int count), {
+  var gl = GLctx;
+  if (!gl.kalvoBuffer) {
+    var program = gl.createProgram();
+    var attach = function(type, source) {
+      var shader = gl.createShader(type);
+      gl.shaderSource(shader, source);
+      gl.compileShader(shader);
+      gl.attachShader(program, shader);
+    };
+    attach(gl.VERTEX_SHADER,
+           "attribute vec4 p;attribute vec3 c;varying vec3 v;void main(){gl_Position=p;v=c;}");
+    attach(gl.FRAGMENT_SHADER,
+           "precision mediump float;varying vec3 v;void main(){gl_FragColor=vec4(v,1.);}");
+    gl.bindAttribLocation(program, 0, "p");
+    gl.bindAttribLocation(program, 1, "c");
+    gl.linkProgram(program);
+    gl.useProgram(program);
+    gl.kalvoBuffer = gl.createBuffer();
+    gl.bindBuffer(gl.ARRAY_BUFFER, gl.kalvoBuffer);
+    gl.enableVertexAttribArray(0);
+    gl.enableVertexAttribArray(1);
+    gl.vertexAttribPointer(0, 4, gl.FLOAT, false, 28, 0);
+    gl.vertexAttribPointer(1, 3, gl.FLOAT, false, 28, 16);
+  }
+  gl.bufferData(gl.ARRAY_BUFFER, HEAPU8.subarray(vertices, vertices + count * 28), gl.STREAM_DRAW);
+  gl.drawArrays(gl.TRIANGLES, 0, count);
 });
+EM_JS(void, KalvoWebGlClearColor, (float red, float green, float blue, float alpha), {
+  GLctx.clearColor(red, green, blue, alpha);
+});
+EM_JS(void, KalvoWebGlClear, (unsigned mask), { GLctx.clear(mask); });
+EM_JS(void, KalvoWebGlViewport, (int x, int y, int width, int height), {
+  GLctx.viewport(x, y, width, height);
+});
+EM_JS(void, KalvoWebGlEnable, (unsigned capability), { GLctx.enable(capability); });
 
 // clang-format on
 
@@ -59,7 +91,7 @@ Hglrc WebWgl::wglCreateContext(Hdc /*hdc*/) {
   attributes.depth = depth_;
   attributes.stencil = false;
   attributes.antialias = false;  // as the desktop's pixel format: no multisampling
-  attributes.majorVersion = 1;   // what the emulation of immediate mode is written for
+  attributes.majorVersion = 1;   // all that web_gl.cpp needs
   attributes.minorVersion = 0;
   const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
       emscripten_webgl_create_context(canvas_.c_str(), &attributes);
@@ -80,10 +112,6 @@ bool WebWgl::wglMakeCurrent(Hdc /*hdc*/, Hglrc hglrc) {
                  static_cast<int>(context), static_cast<int>(result));
     return false;
   }
-  if (hglrc != Hglrc::kNone && !emulation_started_) {
-    KalvoStartGlEmulation();
-    emulation_started_ = true;
-  }
   return true;
 }
 
@@ -92,4 +120,17 @@ bool WebWgl::wglDeleteContext(Hglrc hglrc) {
   return emscripten_webgl_destroy_context(context) == EMSCRIPTEN_RESULT_SUCCESS;
 }
 
+namespace webgl {
+
+void ClearColor(float red, float green, float blue, float alpha) {
+  KalvoWebGlClearColor(red, green, blue, alpha);
+}
+void Clear(unsigned mask) { KalvoWebGlClear(mask); }
+void Viewport(int x, int y, int width, int height) { KalvoWebGlViewport(x, y, width, height); }
+void Enable(unsigned capability) { KalvoWebGlEnable(capability); }
+void DrawTriangles(const Vertex* vertices, std::size_t count) {
+  KalvoWebGlDraw(vertices, static_cast<int>(count));
+}
+
+}  // namespace webgl
 }  // namespace kalvo

@@ -24,7 +24,6 @@ class WebWgl final : public WglApi {
   std::string canvas_;  // the canvas's CSS selector
   bool depth_ = false;  // as the chosen format asks
   bool alpha_ = false;
-  bool emulation_started_ = false;
 };
 
 }  // namespace kalvo

@@ -1,0 +1,248 @@
+#include "platform/web/web_gl.h"
+
+#include <GL/gl.h>
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace kalvo {
+namespace {
+
+// Column-major, as GL keeps its matrices.
+using Matrix = std::array<float, 16>;
+constexpr Matrix kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+float& At(Matrix& m, int row, int col) { return m.at(static_cast<std::size_t>(col * 4 + row)); }
+float At(const Matrix& m, int row, int col) {
+  return m.at(static_cast<std::size_t>(col * 4 + row));
+}
+
+Matrix Multiply(const Matrix& a, const Matrix& b) {
+  Matrix product{};
+  for (int row = 0; row < 4; ++row) {
+    for (int col = 0; col < 4; ++col) {
+      float sum = 0;
+      for (int k = 0; k < 4; ++k) sum += At(a, row, k) * At(b, k, col);
+      At(product, row, col) = sum;
+    }
+  }
+  return product;
+}
+
+std::array<float, 4> Apply(const Matrix& m, const std::array<float, 4>& v) {
+  std::array<float, 4> out{};
+  for (int row = 0; row < 4; ++row) {
+    float sum = 0;
+    for (int k = 0; k < 4; ++k) sum += At(m, row, k) * v.at(static_cast<std::size_t>(k));
+    out.at(static_cast<std::size_t>(row)) = sum;
+  }
+  return out;
+}
+
+struct GlState {
+  // As deep as GL 1.1 requires at the least; a push beyond or a pop below is
+  // an error GL ignores the call for.
+  static constexpr std::size_t kModelviewDepth = 32;
+  static constexpr std::size_t kProjectionDepth = 2;
+
+  std::vector<Matrix> modelview{kIdentity};
+  std::vector<Matrix> projection{kIdentity};
+  bool projection_current = false;
+  // GL's initial current colour. Only glColor3 sets it, so alpha stays 1.
+  std::array<float, 3> colour{1, 1, 1};
+  GLenum primitive = 0;  // GL_QUADS or GL_POLYGON between glBegin and glEnd
+  bool in_primitive = false;
+  std::vector<webgl::Vertex> vertices;  // the primitive's, so far
+  std::vector<webgl::Vertex> batch;     // whole triangles, not yet drawn
+};
+
+GlState& Gl() {
+  static GlState state;
+  return state;
+}
+
+std::vector<Matrix>& CurrentStack() {
+  GlState& gl = Gl();
+  return gl.projection_current ? gl.projection : gl.modelview;
+}
+
+// Every matrix call multiplies the current matrix by its own on the right.
+// Not allowed between glBegin and glEnd, where GL ignores it.
+void MultiplyCurrent(const Matrix& m) {
+  if (Gl().in_primitive) return;
+  Matrix& top = CurrentStack().back();
+  top = Multiply(top, m);
+}
+
+// Anything that reaches WebGL first draws what came before it, in order.
+bool ReadyForWebGl() {
+  if (Gl().in_primitive) return false;
+  FlushGl();
+  return true;
+}
+
+void AddTriangle(const webgl::Vertex& a, const webgl::Vertex& b, const webgl::Vertex& c) {
+  std::vector<webgl::Vertex>& batch = Gl().batch;
+  batch.push_back(a);
+  batch.push_back(b);
+  batch.push_back(c);
+}
+
+}  // namespace
+
+void FlushGl() {
+  std::vector<webgl::Vertex>& batch = Gl().batch;
+  if (batch.empty()) return;
+  webgl::DrawTriangles(batch.data(), batch.size());
+  batch.clear();
+}
+
+}  // namespace kalvo
+
+using kalvo::Gl;
+using kalvo::Matrix;
+
+extern "C" {
+
+void glMatrixMode(GLenum mode) {
+  if (Gl().in_primitive || (mode != GL_MODELVIEW && mode != GL_PROJECTION)) return;
+  Gl().projection_current = mode == GL_PROJECTION;
+}
+
+void glLoadIdentity() {
+  if (!Gl().in_primitive) kalvo::CurrentStack().back() = kalvo::kIdentity;
+}
+
+void glPushMatrix() {
+  std::vector<Matrix>& stack = kalvo::CurrentStack();
+  const std::size_t depth =
+      Gl().projection_current ? kalvo::GlState::kProjectionDepth : kalvo::GlState::kModelviewDepth;
+  if (Gl().in_primitive || stack.size() == depth) return;
+  stack.push_back(stack.back());
+}
+
+void glPopMatrix() {
+  std::vector<Matrix>& stack = kalvo::CurrentStack();
+  if (Gl().in_primitive || stack.size() == 1) return;
+  stack.pop_back();
+}
+
+// The matrices of GL 1.1's reference pages, written out row by row.
+void glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble z_near,
+               GLdouble z_far) {
+  if (z_near <= 0 || z_far <= 0 || left == right || bottom == top || z_near == z_far) return;
+  const auto f = [](double v) { return static_cast<float>(v); };
+  const Matrix rows{f(2 * z_near / (right - left)),
+                    0,
+                    f((right + left) / (right - left)),
+                    0,
+                    0,
+                    f(2 * z_near / (top - bottom)),
+                    f((top + bottom) / (top - bottom)),
+                    0,
+                    0,
+                    0,
+                    f(-(z_far + z_near) / (z_far - z_near)),
+                    f(-2 * z_far * z_near / (z_far - z_near)),
+                    0,
+                    0,
+                    -1,
+                    0};
+  Matrix m{};
+  for (int row = 0; row < 4; ++row) {
+    for (int col = 0; col < 4; ++col) {
+      kalvo::At(m, row, col) = rows.at(static_cast<std::size_t>(row * 4 + col));
+    }
+  }
+  kalvo::MultiplyCurrent(m);
+}
+
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
+  Matrix m = kalvo::kIdentity;
+  kalvo::At(m, 0, 3) = x;
+  kalvo::At(m, 1, 3) = y;
+  kalvo::At(m, 2, 3) = z;
+  kalvo::MultiplyCurrent(m);
+}
+
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+  const double length = std::sqrt(double{x} * x + double{y} * y + double{z} * z);
+  if (length == 0) return;
+  const double u[3] = {x / length, y / length, z / length};
+  const double radians = angle * std::numbers::pi / 180;
+  const double c = std::cos(radians);
+  const double s = std::sin(radians);
+  // (1 - c) u uᵀ + c I + s [u]ₓ
+  const double cross[3][3] = {{0, -u[2], u[1]}, {u[2], 0, -u[0]}, {-u[1], u[0], 0}};
+  Matrix m = kalvo::kIdentity;
+  for (int row = 0; row < 3; ++row) {
+    for (int col = 0; col < 3; ++col) {
+      kalvo::At(m, row, col) = static_cast<float>((1 - c) * u[row] * u[col] + (row == col ? c : 0) +
+                                                  s * cross[row][col]);
+    }
+  }
+  kalvo::MultiplyCurrent(m);
+}
+
+void glBegin(GLenum mode) {
+  kalvo::GlState& gl = Gl();
+  if (gl.in_primitive) return;
+  gl.in_primitive = true;
+  gl.primitive = mode;
+  gl.vertices.clear();
+}
+
+void glEnd() {
+  kalvo::GlState& gl = Gl();
+  if (!gl.in_primitive) return;
+  gl.in_primitive = false;
+  const std::vector<kalvo::webgl::Vertex>& v = gl.vertices;
+  if (gl.primitive == GL_QUADS) {
+    // Each four vertices a quad; a last, incomplete one draws nothing.
+    for (std::size_t i = 0; i + 3 < v.size(); i += 4) {
+      kalvo::AddTriangle(v[i], v[i + 1], v[i + 2]);
+      kalvo::AddTriangle(v[i], v[i + 2], v[i + 3]);
+    }
+  } else if (gl.primitive == GL_POLYGON) {
+    // Convex, as GL 1.1 requires: the fan from its first vertex.
+    for (std::size_t i = 1; i + 1 < v.size(); ++i) kalvo::AddTriangle(v[0], v[i], v[i + 1]);
+  }
+}
+
+void glColor3f(GLfloat red, GLfloat green, GLfloat blue) { Gl().colour = {red, green, blue}; }
+
+void glColor3fv(const GLfloat* v) { glColor3f(v[0], v[1], v[2]); }
+
+// Lighting is never enabled, and without it GL colours a vertex with the
+// current colour alone: normals and materials are taken and change nothing.
+void glNormal3f(GLfloat /*x*/, GLfloat /*y*/, GLfloat /*z*/) {}
+void glMaterialfv(GLenum /*face*/, GLenum /*name*/, const GLfloat* /*params*/) {}
+
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+  kalvo::GlState& gl = Gl();
+  if (!gl.in_primitive) return;
+  const std::array<float, 4> clip = kalvo::Apply(
+      gl.projection.back(), kalvo::Apply(gl.modelview.back(), std::array<float, 4>{x, y, z, 1}));
+  gl.vertices.push_back(
+      {clip[0], clip[1], clip[2], clip[3], gl.colour[0], gl.colour[1], gl.colour[2]});
+}
+
+void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha) {
+  if (kalvo::ReadyForWebGl()) kalvo::webgl::ClearColor(red, green, blue, alpha);
+}
+
+void glClear(GLbitfield mask) {
+  if (kalvo::ReadyForWebGl()) kalvo::webgl::Clear(mask);
+}
+
+void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
+  if (kalvo::ReadyForWebGl()) kalvo::webgl::Viewport(x, y, width, height);
+}
+
+void glEnable(GLenum capability) {
+  if (kalvo::ReadyForWebGl()) kalvo::webgl::Enable(capability);
+}
+
+}  // extern "C"
