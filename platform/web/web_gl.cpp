@@ -5,7 +5,6 @@
 #include <array>
 #include <cmath>
 #include <numbers>
-#include <vector>
 
 namespace kalvo {
 namespace {
@@ -41,21 +40,41 @@ std::array<float, 4> Apply(const Matrix& m, const std::array<float, 4>& v) {
   return out;
 }
 
-struct GlState {
-  // As deep as GL 1.1 requires at the least; a push beyond or a pop below is
-  // an error GL ignores the call for.
-  static constexpr std::size_t kModelviewDepth = 32;
-  static constexpr std::size_t kProjectionDepth = 2;
+// A push beyond a stack's depth or a pop of its last matrix is an error for
+// which GL ignores the call.
+struct MatrixStack {
+  explicit MatrixStack(std::size_t depth) : depth(depth) {}
+  Matrix& Top() { return matrices.at(size - 1); }
+  void Push() {
+    if (size == depth) return;
+    matrices.at(size) = Top();
+    ++size;
+  }
+  void Pop() {
+    if (size > 1) --size;
+  }
 
-  std::vector<Matrix> modelview{kIdentity};
-  std::vector<Matrix> projection{kIdentity};
+  std::array<Matrix, 32> matrices{kIdentity};
+  std::size_t depth;  // the least GL 1.1 requires
+  std::size_t size = 1;
+};
+
+struct GlState {
+  MatrixStack modelview{32};
+  MatrixStack projection{2};
   bool projection_current = false;
   // GL's initial current colour. Only glColor3 sets it, so alpha stays 1.
   std::array<float, 3> colour{1, 1, 1};
   GLenum primitive = 0;  // GL_QUADS or GL_POLYGON between glBegin and glEnd
   bool in_primitive = false;
-  std::vector<webgl::Vertex> vertices;  // the primitive's, so far
-  std::vector<webgl::Vertex> batch;     // whole triangles, not yet drawn
+  // The primitive's vertices so far, as far as its next triangle needs them:
+  // a quad's first three, or a polygon's first and last.
+  std::array<webgl::Vertex, 3> kept{};
+  std::size_t count = 0;  // vertices since glBegin
+  // Whole triangles not yet drawn. When it is full, what it holds is drawn
+  // and it starts again: the order, and so the picture, stays the same.
+  std::array<webgl::Vertex, 3 * 1024> batch{};
+  std::size_t batched = 0;
 };
 
 GlState& Gl() {
@@ -63,7 +82,7 @@ GlState& Gl() {
   return state;
 }
 
-std::vector<Matrix>& CurrentStack() {
+MatrixStack& CurrentStack() {
   GlState& gl = Gl();
   return gl.projection_current ? gl.projection : gl.modelview;
 }
@@ -72,7 +91,7 @@ std::vector<Matrix>& CurrentStack() {
 // Not allowed between glBegin and glEnd, where GL ignores it.
 void MultiplyCurrent(const Matrix& m) {
   if (Gl().in_primitive) return;
-  Matrix& top = CurrentStack().back();
+  Matrix& top = CurrentStack().Top();
   top = Multiply(top, m);
 }
 
@@ -84,19 +103,41 @@ bool ReadyForWebGl() {
 }
 
 void AddTriangle(const webgl::Vertex& a, const webgl::Vertex& b, const webgl::Vertex& c) {
-  std::vector<webgl::Vertex>& batch = Gl().batch;
-  batch.push_back(a);
-  batch.push_back(b);
-  batch.push_back(c);
+  GlState& gl = Gl();
+  if (gl.batched == gl.batch.size()) FlushGl();
+  gl.batch.at(gl.batched++) = a;
+  gl.batch.at(gl.batched++) = b;
+  gl.batch.at(gl.batched++) = c;
+}
+
+// A quad is two triangles from its first vertex, a convex polygon (as GL 1.1
+// requires it to be) the fan of triangles from its first vertex. A quad left
+// incomplete by glEnd draws nothing.
+void AddVertex(const webgl::Vertex& v) {
+  GlState& gl = Gl();
+  auto& kept = gl.kept;
+  const std::size_t n = gl.count++;
+  if (gl.primitive == GL_QUADS) {
+    const std::size_t corner = n % 4;
+    if (corner == 3) {
+      AddTriangle(kept[0], kept[1], kept[2]);
+      AddTriangle(kept[0], kept[2], v);
+    } else {
+      kept.at(corner) = v;
+    }
+  } else if (gl.primitive == GL_POLYGON) {
+    if (n >= 2) AddTriangle(kept[0], kept[1], v);
+    kept.at(n == 0 ? 0 : 1) = v;
+  }
 }
 
 }  // namespace
 
 void FlushGl() {
-  std::vector<webgl::Vertex>& batch = Gl().batch;
-  if (batch.empty()) return;
-  webgl::DrawTriangles(batch.data(), batch.size());
-  batch.clear();
+  GlState& gl = Gl();
+  if (gl.batched == 0) return;
+  webgl::DrawTriangles(gl.batch.data(), gl.batched);
+  gl.batched = 0;
 }
 
 }  // namespace kalvo
@@ -112,21 +153,15 @@ void glMatrixMode(GLenum mode) {
 }
 
 void glLoadIdentity() {
-  if (!Gl().in_primitive) kalvo::CurrentStack().back() = kalvo::kIdentity;
+  if (!Gl().in_primitive) kalvo::CurrentStack().Top() = kalvo::kIdentity;
 }
 
 void glPushMatrix() {
-  std::vector<Matrix>& stack = kalvo::CurrentStack();
-  const std::size_t depth =
-      Gl().projection_current ? kalvo::GlState::kProjectionDepth : kalvo::GlState::kModelviewDepth;
-  if (Gl().in_primitive || stack.size() == depth) return;
-  stack.push_back(stack.back());
+  if (!Gl().in_primitive) kalvo::CurrentStack().Push();
 }
 
 void glPopMatrix() {
-  std::vector<Matrix>& stack = kalvo::CurrentStack();
-  if (Gl().in_primitive || stack.size() == 1) return;
-  stack.pop_back();
+  if (!Gl().in_primitive) kalvo::CurrentStack().Pop();
 }
 
 // The matrices of GL 1.1's reference pages, written out row by row.
@@ -191,25 +226,10 @@ void glBegin(GLenum mode) {
   if (gl.in_primitive) return;
   gl.in_primitive = true;
   gl.primitive = mode;
-  gl.vertices.clear();
+  gl.count = 0;
 }
 
-void glEnd() {
-  kalvo::GlState& gl = Gl();
-  if (!gl.in_primitive) return;
-  gl.in_primitive = false;
-  const std::vector<kalvo::webgl::Vertex>& v = gl.vertices;
-  if (gl.primitive == GL_QUADS) {
-    // Each four vertices a quad; a last, incomplete one draws nothing.
-    for (std::size_t i = 0; i + 3 < v.size(); i += 4) {
-      kalvo::AddTriangle(v[i], v[i + 1], v[i + 2]);
-      kalvo::AddTriangle(v[i], v[i + 2], v[i + 3]);
-    }
-  } else if (gl.primitive == GL_POLYGON) {
-    // Convex, as GL 1.1 requires: the fan from its first vertex.
-    for (std::size_t i = 1; i + 1 < v.size(); ++i) kalvo::AddTriangle(v[0], v[i], v[i + 1]);
-  }
-}
+void glEnd() { Gl().in_primitive = false; }
 
 void glColor3f(GLfloat red, GLfloat green, GLfloat blue) { Gl().colour = {red, green, blue}; }
 
@@ -224,9 +244,8 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
   kalvo::GlState& gl = Gl();
   if (!gl.in_primitive) return;
   const std::array<float, 4> clip = kalvo::Apply(
-      gl.projection.back(), kalvo::Apply(gl.modelview.back(), std::array<float, 4>{x, y, z, 1}));
-  gl.vertices.push_back(
-      {clip[0], clip[1], clip[2], clip[3], gl.colour[0], gl.colour[1], gl.colour[2]});
+      gl.projection.Top(), kalvo::Apply(gl.modelview.Top(), std::array<float, 4>{x, y, z, 1}));
+  kalvo::AddVertex({clip[0], clip[1], clip[2], clip[3], gl.colour[0], gl.colour[1], gl.colour[2]});
 }
 
 void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha) {
