@@ -111,8 +111,8 @@ bool WebWgl::SetPixelFormat(Hdc /*hdc*/, int format, const PIXELFORMATDESCRIPTOR
 Hglrc WebWgl::wglCreateContext(Hdc /*hdc*/) {
   const int context = KalvoWebGlCreateContext(canvas_.c_str(), alpha_, depth_);
   if (context == 0) {
-    std::fprintf(stderr, "kalvo: %s's getContext(\"webgl\") with depth %d gave no context\n",
-                 canvas_.c_str(), depth_ ? 1 : 0);
+    std::fprintf(stderr, "kalvo: the canvas %s gave no WebGL context (depth %d)\n", canvas_.c_str(),
+                 depth_ ? 1 : 0);
     return Hglrc::kNone;
   }
   return static_cast<Hglrc>(context);
