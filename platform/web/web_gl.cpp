@@ -13,17 +13,15 @@ namespace {
 using Matrix = std::array<float, 16>;
 constexpr Matrix kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-float& At(Matrix& m, int row, int col) { return m.at(static_cast<std::size_t>(col * 4 + row)); }
-float At(const Matrix& m, int row, int col) {
-  return m.at(static_cast<std::size_t>(col * 4 + row));
-}
+float& At(Matrix& m, std::size_t row, std::size_t col) { return m.at(col * 4 + row); }
+float At(const Matrix& m, std::size_t row, std::size_t col) { return m.at(col * 4 + row); }
 
 Matrix Multiply(const Matrix& a, const Matrix& b) {
   Matrix product{};
-  for (int row = 0; row < 4; ++row) {
-    for (int col = 0; col < 4; ++col) {
+  for (std::size_t row = 0; row < 4; ++row) {
+    for (std::size_t col = 0; col < 4; ++col) {
       float sum = 0;
-      for (int k = 0; k < 4; ++k) sum += At(a, row, k) * At(b, k, col);
+      for (std::size_t k = 0; k < 4; ++k) sum += At(a, row, k) * At(b, k, col);
       At(product, row, col) = sum;
     }
   }
@@ -32,10 +30,10 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
 
 std::array<float, 4> Apply(const Matrix& m, const std::array<float, 4>& v) {
   std::array<float, 4> out{};
-  for (int row = 0; row < 4; ++row) {
+  for (std::size_t row = 0; row < 4; ++row) {
     float sum = 0;
-    for (int k = 0; k < 4; ++k) sum += At(m, row, k) * v.at(static_cast<std::size_t>(k));
-    out.at(static_cast<std::size_t>(row)) = sum;
+    for (std::size_t k = 0; k < 4; ++k) sum += At(m, row, k) * v.at(k);
+    out.at(row) = sum;
   }
   return out;
 }
@@ -186,9 +184,9 @@ void glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLd
                     -1,
                     0};
   Matrix m{};
-  for (int row = 0; row < 4; ++row) {
-    for (int col = 0; col < 4; ++col) {
-      kalvo::At(m, row, col) = rows.at(static_cast<std::size_t>(row * 4 + col));
+  for (std::size_t row = 0; row < 4; ++row) {
+    for (std::size_t col = 0; col < 4; ++col) {
+      kalvo::At(m, row, col) = rows.at(row * 4 + col);
     }
   }
   kalvo::MultiplyCurrent(m);
@@ -212,8 +210,8 @@ void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
   // (1 - c) u uᵀ + c I + s [u]ₓ
   const double cross[3][3] = {{0, -u[2], u[1]}, {u[2], 0, -u[0]}, {-u[1], u[0], 0}};
   Matrix m = kalvo::kIdentity;
-  for (int row = 0; row < 3; ++row) {
-    for (int col = 0; col < 3; ++col) {
+  for (std::size_t row = 0; row < 3; ++row) {
+    for (std::size_t col = 0; col < 3; ++col) {
       kalvo::At(m, row, col) = static_cast<float>((1 - c) * u[row] * u[col] + (row == col ? c : 0) +
                                                   s * cross[row][col]);
     }
