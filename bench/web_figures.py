@@ -11,6 +11,7 @@ import os
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 import numpy as np
@@ -100,6 +101,108 @@ def browser_figures(site_dir):
         site.close()
 
 
+# The floor: a page of the picture's size that only clears WebGL every 20 ms.
+FLOOR_PAGE = """<!DOCTYPE html>
+<canvas id="picture1" width="238" height="189" style="width: 238px; height: 189px"></canvas>
+<script>
+var gl = document.getElementById("picture1").getContext("webgl", {antialias: false});
+(function frame() {
+  gl.clearColor(0, 0, 0, 1);
+  gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
+  setTimeout(frame, 20);
+})();
+</script>
+"""
+# Counts every WebGL call from then on, in kalvoBenchCalls.
+CALL_COUNTER = """
+window.kalvoBenchCalls = 0;
+var proto = WebGLRenderingContext.prototype;
+Object.getOwnPropertyNames(proto).forEach(function (name) {
+  var method = Object.getOwnPropertyDescriptor(proto, name).value;
+  if (typeof method !== "function" || name === "constructor") return;
+  proto[name] = function () { window.kalvoBenchCalls++; return method.apply(this, arguments); };
+});
+"""
+ROUNDS = 3
+CALLS_S = 3
+
+
+def idle_run(url):
+    """One fresh load, idle: (first frame ms after navigation start, frame
+    intervals in ms, CPU of all Chromium's processes as a share of a core,
+    WebGL calls a frame)."""
+    browser = Browser(url)
+    try:
+        wait_until(lambda: browser.frames() > 0, 30)
+        first = browser.js("return kalvoTestFrames[0]")
+        time.sleep(WARMUP_S)
+        pids = descendants(browser.driver.service.process.pid)
+        start = browser.frames()
+        share = cpu_share(pids, IDLE_S)
+        stamps = browser.js("return kalvoTestFrames")[start:]
+        browser.js(CALL_COUNTER)
+        frames = browser.frames()
+        time.sleep(CALLS_S)
+        calls = browser.js("return kalvoBenchCalls") / max(1, browser.frames() - frames)
+    finally:
+        browser.close()
+    return first, [b - a for a, b in zip(stamps, stamps[1:])], share, calls
+
+
+def beside_floor(site_dir):
+    """Kalvo's page and the floor page, loaded in turn ROUNDS times each."""
+    with tempfile.TemporaryDirectory() as floor_dir:
+        with open(os.path.join(floor_dir, "index.html"), "w", encoding="utf-8") as page:
+            page.write(FLOOR_PAGE)
+        sites = {"floor": Site(floor_dir), "Kalvo": Site(site_dir)}
+        runs = {name: [] for name in sites}
+        try:
+            for _ in range(ROUNDS):
+                for name, site in sites.items():
+                    runs[name].append(idle_run(site.url))
+        finally:
+            for site in sites.values():
+                site.close()
+    figures = {}
+    for name, results in runs.items():
+        gaps = sorted(gap for run in results for gap in run[1])
+        figures[name] = {
+            "first": statistics.median(run[0] for run in results),
+            "median": statistics.median(gaps),
+            "p95": statistics.quantiles(gaps, n=20)[-1],
+            "late": 100 * sum(gap > 23 for gap in gaps) / len(gaps),
+            "cpu": 100 * statistics.median(run[2] for run in results),
+            "calls": statistics.median(run[3] for run in results)}
+    floor, kalvo = figures["floor"], figures["Kalvo"]
+    print("Beside the floor (a page that only clears WebGL every 20 ms), %d interleaved fresh "
+          "loads each, %d s idle after %d s:" % (ROUNDS, IDLE_S, WARMUP_S))
+    print("  navigation start to first frame: floor %.0f ms, Kalvo %.0f ms: %.2fx the floor "
+          "(goal <= 1.3x)" % (floor["first"], kalvo["first"], kalvo["first"] / floor["first"]))
+    for name, f in figures.items():
+        print("  frame intervals, %-5s: median %.2f ms, p95 %.2f ms, %.1f%% over 23 ms"
+              % (name, f["median"], f["p95"], f["late"]))
+    print("    (goal for Kalvo: p95 <= 20.8 ms, <= 1%% over 23 ms, median 20.0-20.4 ms; "
+          "p95 %.2fx the floor's)" % (kalvo["p95"] / floor["p95"]))
+    print("  CPU, all Chromium processes: floor %.1f%%, Kalvo %.1f%% of a core: %.2fx the floor"
+          % (floor["cpu"], kalvo["cpu"], kalvo["cpu"] / floor["cpu"]))
+    print("  WebGL calls a frame (every method of the context counted for %d s): floor %.1f, "
+          "Kalvo %.1f (goal <= 30)" % (CALLS_S, floor["calls"], kalvo["calls"]))
+
+
+def payload(site):
+    """What the page fetches: the page, the program, its icon, and a manifest
+    and worker if the site has them."""
+    names = [name for name in sorted(os.listdir(site))
+             if name in ("index.html", "kalvo.js", "kalvo.wasm", "kalvo.svg")
+             or name.endswith(".webmanifest") or "worker" in name]
+    total = 0
+    for name in names:
+        with open(os.path.join(site, name), "rb") as f:
+            total += len(gzip.compress(f.read(), 9))
+    print("What the page fetches, gzip -9 (%s): %d bytes (goal <= 24 KB)"
+          % (", ".join(names), total))
+
+
 def linux_figures(kalvo):
     server, display = xvfb_display()
     try:
@@ -125,6 +228,8 @@ def main():
     if len(sys.argv) not in (2, 3):
         sys.exit("usage: bench/web_figures.py SITE_DIR [LINUX_KALVO]")
     sizes(sys.argv[1])
+    payload(sys.argv[1])
+    beside_floor(sys.argv[1])
     browser_figures(sys.argv[1])
     if len(sys.argv) == 3:
         linux_figures(sys.argv[2])

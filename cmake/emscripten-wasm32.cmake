@@ -9,6 +9,8 @@ include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 # and no handler's catch runs.
 set(CMAKE_CXX_FLAGS_INIT "-fexceptions")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions")
+# What the page fetches is the code: a release is built for size.
+set(CMAKE_CXX_FLAGS_RELEASE_INIT "-Oz -flto -DNDEBUG")
 
 # em++ runs its JavaScript tools under Node, which finds Debian's modules
 # (acorn among them) only through NODE_PATH.

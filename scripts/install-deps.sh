@@ -30,9 +30,10 @@ declare -A groups=(
              python3-pefile liblnk-utils"
   # the browser build: Emscripten and the Node it runs on (which also runs
   # the unit tiers), GoogleTest's source to build for wasm32, the host's
-  # libpng for the icon; a headless Chromium driven through WebDriver, with
-  # Pillow to read its screenshots; a Japanese font for its message
-  [web]="emscripten nodejs googletest chromium chromium-driver python3 python3-selenium
+  # libpng for the icon; terser to minify kalvo.js; a headless Chromium
+  # driven through WebDriver, with Pillow to read its screenshots; a
+  # Japanese font for its message
+  [web]="emscripten nodejs googletest terser chromium chromium-driver python3 python3-selenium
          python3-pil fonts-ipafont-gothic"
 )
 

@@ -15,6 +15,8 @@
 
 #include "app/input.h"
 #include "app/runtime.h"
+#include "platform/web/web_gl.h"
+#include "platform/web/web_wait.h"
 #include "platform/web/web_wgl.h"
 
 namespace kalvo {
@@ -62,8 +64,9 @@ class WebBackend final : public Backend {
   CounterSource& Counter() override { return counter_; }
   WindowShape Shape() override { return {width_, height_, WindowState::kNormal}; }
   void Show() override;
-  // The browser presents what was drawn when the frame's callback returns.
-  void Swap(Hdc /*hdc*/) override {}
+  // The browser presents what was drawn when the frame's callback returns;
+  // the GL draws what it has gathered before then.
+  void Swap(Hdc /*hdc*/) override { FlushGl(); }
   void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
 
@@ -89,6 +92,7 @@ class WebBackend final : public Backend {
   int width_ = 0;  // the canvas's drawing buffer, in device pixels
   int height_ = 0;
   std::optional<TimeoutId> timeout_;  // the pending wait, if any
+  std::int64_t deadline_ = 0;         // and what it waits for
   std::optional<std::int16_t> announced_;
   bool hooked_ = false;
 };
@@ -164,18 +168,14 @@ void WebBackend::RunDueAndWait() {
   Wait(deadline);
 }
 
-// Sleeps straight to the deadline, rounded up to the browser timer's whole
-// milliseconds: a wake-up before it would only be armed again, and a short
-// wait after a few nested timeouts is stretched to 4 ms by the browser.
+// Sleeps straight to the deadline, on the browser's timer (web_wait.h).
 void WebBackend::Wait(std::optional<std::int64_t> deadline) {
   if (timeout_) emscripten_clear_timeout(*timeout_);
   timeout_.reset();
   if (!deadline) return;
-  const std::int64_t counts = *deadline - counter_.Count();
-  const double ms = counts <= 0 ? 0
-                                : std::ceil(static_cast<double>(counts) * 1000 /
-                                            static_cast<double>(counter_.Frequency()));
-  timeout_ = emscripten_set_timeout(OnTimeout, ms, this);
+  deadline_ = *deadline;
+  const std::int64_t ms = TimeoutMs(*deadline - counter_.Count(), counter_.Frequency());
+  timeout_ = emscripten_set_timeout(OnTimeout, static_cast<double>(ms), this);
 }
 
 // The live region says which face is up once a throw has come to rest, and
@@ -191,6 +191,7 @@ void WebBackend::AnnounceFace() {
 void WebBackend::OnTimeout(void* user_data) {
   auto* self = static_cast<WebBackend*>(user_data);
   self->timeout_.reset();
+  SpinTo(self->counter_, self->deadline_);
   self->RunDueAndWait();
 }
 

@@ -1,9 +1,11 @@
 #include "platform/web/web_wgl.h"
 
 #include <emscripten/em_js.h>
-#include <emscripten/html5.h>
+#include <emscripten/emscripten.h>
 
 #include <cstdio>
+
+#include "platform/web/web_gl.h"
 
 namespace kalvo {
 namespace {
@@ -14,14 +16,68 @@ namespace {
 // constructor to make one with.
 EM_JS(bool, KalvoBrowserHasWebGl, (), { return typeof WebGLRenderingContext !== 'undefined'; });
 
-// The emulation of immediate mode sets itself up from these callbacks, and
-// only for a module marked as using WebGL; only Emscripten's own context
-// makers do both. A context made through the HTML5 API needs them done by
-// hand, once it is current.
-EM_JS(void, KalvoStartGlEmulation, (), {
-  Module.useWebGL = true;
-  Browser.moduleContextCreatedCallbacks.forEach(function(callback) { callback(); });
+// Contexts made on the page, by handle (0 is none), and the current one. A
+// context is made as the desktop's pixel format is: no stencil, no
+// multisampling.
+EM_JS(int, KalvoWebGlCreateContext, (const char* canvas, bool alpha, bool depth), {
+  var gl = document.querySelector(UTF8ToString(canvas)).getContext(
+      "webgl", {alpha: alpha, depth: depth, stencil: false, antialias: false});
+  if (!gl) return 0;
+  Module.kalvoContexts = Module.kalvoContexts || [null];
+  return Module.kalvoContexts.push(gl) - 1;
 });
+EM_JS(bool, KalvoWebGlMakeCurrent, (int context), {
+  var contexts = Module.kalvoContexts || [null];
+  if (!(context in contexts) || (context && !contexts[context])) return false;
+  Module.kalvoGl = contexts[context];
+  return true;
+});
+EM_JS(bool, KalvoWebGlDeleteContext, (int context), {
+  var contexts = Module.kalvoContexts || [null];
+  if (!context || !contexts[context]) return false;
+  if (Module.kalvoGl === contexts[context]) Module.kalvoGl = null;
+  contexts[context] = null;
+  return true;
+});
+
+// What web_gl.cpp asks of WebGL, on the current context. Its program and
+// buffer are made the first time it draws, and kept on the context itself.
+EM_JS(void, KalvoWebGlDraw, (const void* vertices, int count), {
+  var gl = Module.kalvoGl;
+  if (!gl.kalvoBuffer) {
+    var program = gl.createProgram();
+    var attach = function(type, source) {
+      var shader = gl.createShader(type);
+      gl.shaderSource(shader, source);
+      gl.compileShader(shader);
+      gl.attachShader(program, shader);
+    };
+    attach(gl.VERTEX_SHADER,
+           "attribute vec4 p;attribute vec3 c;varying vec3 v;void main(){gl_Position=p;v=c;}");
+    attach(gl.FRAGMENT_SHADER,
+           "precision mediump float;varying vec3 v;void main(){gl_FragColor=vec4(v,1.);}");
+    gl.bindAttribLocation(program, 0, "p");
+    gl.bindAttribLocation(program, 1, "c");
+    gl.linkProgram(program);
+    gl.useProgram(program);
+    gl.kalvoBuffer = gl.createBuffer();
+    gl.bindBuffer(gl.ARRAY_BUFFER, gl.kalvoBuffer);
+    gl.enableVertexAttribArray(0);
+    gl.enableVertexAttribArray(1);
+    gl.vertexAttribPointer(0, 4, gl.FLOAT, false, 28, 0);
+    gl.vertexAttribPointer(1, 3, gl.FLOAT, false, 28, 16);
+  }
+  gl.bufferData(gl.ARRAY_BUFFER, HEAPU8.subarray(vertices, vertices + count * 28), gl.STREAM_DRAW);
+  gl.drawArrays(gl.TRIANGLES, 0, count);
+});
+EM_JS(void, KalvoWebGlClearColor, (float red, float green, float blue, float alpha), {
+  Module.kalvoGl.clearColor(red, green, blue, alpha);
+});
+EM_JS(void, KalvoWebGlClear, (unsigned mask), { Module.kalvoGl.clear(mask); });
+EM_JS(void, KalvoWebGlViewport, (int x, int y, int width, int height), {
+  Module.kalvoGl.viewport(x, y, width, height);
+});
+EM_JS(void, KalvoWebGlEnable, (unsigned capability), { Module.kalvoGl.enable(capability); });
 
 // clang-format on
 
@@ -53,43 +109,36 @@ bool WebWgl::SetPixelFormat(Hdc /*hdc*/, int format, const PIXELFORMATDESCRIPTOR
 }
 
 Hglrc WebWgl::wglCreateContext(Hdc /*hdc*/) {
-  EmscriptenWebGLContextAttributes attributes;
-  emscripten_webgl_init_context_attributes(&attributes);
-  attributes.alpha = alpha_;
-  attributes.depth = depth_;
-  attributes.stencil = false;
-  attributes.antialias = false;  // as the desktop's pixel format: no multisampling
-  attributes.majorVersion = 1;   // what the emulation of immediate mode is written for
-  attributes.minorVersion = 0;
-  const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
-      emscripten_webgl_create_context(canvas_.c_str(), &attributes);
-  if (context <= 0) {
-    std::fprintf(stderr,
-                 "kalvo: emscripten_webgl_create_context(%s, WebGL 1, depth %d) failed: %d\n",
-                 canvas_.c_str(), depth_ ? 1 : 0, static_cast<int>(context));
+  const int context = KalvoWebGlCreateContext(canvas_.c_str(), alpha_, depth_);
+  if (context == 0) {
+    std::fprintf(stderr, "kalvo: the canvas %s gave no WebGL context (depth %d)\n", canvas_.c_str(),
+                 depth_ ? 1 : 0);
     return Hglrc::kNone;
   }
   return static_cast<Hglrc>(context);
 }
 
 bool WebWgl::wglMakeCurrent(Hdc /*hdc*/, Hglrc hglrc) {
-  const auto context = static_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(hglrc);
-  const EMSCRIPTEN_RESULT result = emscripten_webgl_make_context_current(context);
-  if (result != EMSCRIPTEN_RESULT_SUCCESS) {
-    std::fprintf(stderr, "kalvo: emscripten_webgl_make_context_current(%d) failed: %d\n",
-                 static_cast<int>(context), static_cast<int>(result));
-    return false;
-  }
-  if (hglrc != Hglrc::kNone && !emulation_started_) {
-    KalvoStartGlEmulation();
-    emulation_started_ = true;
-  }
-  return true;
+  if (KalvoWebGlMakeCurrent(static_cast<int>(hglrc))) return true;
+  std::fprintf(stderr, "kalvo: no WebGL context %d to make current\n", static_cast<int>(hglrc));
+  return false;
 }
 
 bool WebWgl::wglDeleteContext(Hglrc hglrc) {
-  const auto context = static_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(hglrc);
-  return emscripten_webgl_destroy_context(context) == EMSCRIPTEN_RESULT_SUCCESS;
+  return KalvoWebGlDeleteContext(static_cast<int>(hglrc));
 }
 
+namespace webgl {
+
+void ClearColor(float red, float green, float blue, float alpha) {
+  KalvoWebGlClearColor(red, green, blue, alpha);
+}
+void Clear(unsigned mask) { KalvoWebGlClear(mask); }
+void Viewport(int x, int y, int width, int height) { KalvoWebGlViewport(x, y, width, height); }
+void Enable(unsigned capability) { KalvoWebGlEnable(capability); }
+void DrawTriangles(const Vertex* vertices, std::size_t count) {
+  KalvoWebGlDraw(vertices, static_cast<int>(count));
+}
+
+}  // namespace webgl
 }  // namespace kalvo

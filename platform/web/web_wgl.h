@@ -1,6 +1,7 @@
 // The context steps on a page: a WebGL 1 context on the picture's canvas,
-// made and made current by Emscripten's HTML5 API. It owns nothing: Module1
-// owns the context it makes, the page owns the canvas.
+// made by the canvas's own getContext, and the one that Kalvo's GL
+// (web_gl.h) draws on while current. It owns nothing: Module1 owns the
+// context it makes, the page owns the canvas.
 #pragma once
 
 #include <string>
@@ -24,7 +25,6 @@ class WebWgl final : public WglApi {
   std::string canvas_;  // the canvas's CSS selector
   bool depth_ = false;  // as the chosen format asks
   bool alpha_ = false;
-  bool emulation_started_ = false;
 };
 
 }  // namespace kalvo

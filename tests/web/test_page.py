@@ -142,8 +142,8 @@ class PageTests(PageTest):
     def test_an_error_that_escapes_is_reported_and_nothing_runs_after_it(self):
         browser = self.browser()
         self.assertTrue(browser.wait_frames(3))
-        # What the emulation of immediate mode does when it meets what it
-        # cannot draw: a JavaScript error through the program's frames.
+        # What a WebGL call that fails in JavaScript does: an error through
+        # the program's frames.
         browser.js("window.kalvoTestThrows = 0;"
                    "WebGLRenderingContext.prototype.clear = function () {"
                    "  kalvoTestThrows++; throw new Error('planted in clear'); }")

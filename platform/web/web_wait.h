@@ -1,0 +1,45 @@
+// The browser's wait for a deadline on the counter. Timer1's grid counts on
+// wake-ups that come a little late, from just after a tick to 0.9 ms after
+// (timing/timer1_schedule.h), as the desktop's do. A browser timeout is
+// whole milliseconds and fires on time: rounded up, it lands anywhere in the
+// millisecond after the tick; spun out to the tick exactly, it lands on the
+// grid's edge. A frame marked past the grid's reach, or a tick woken just
+// short of it, leaves the tick meant for the next frame with nothing to
+// draw, and that frame comes a tick (5 ms) late. So the wait aims
+// kAfterTickUs past the deadline: the timeout is rounded to fire at most
+// kSpinUs before that, and the rest is spun out.
+#pragma once
+
+#include <cstdint>
+
+#include "timing/cls_time_counter.h"
+
+namespace kalvo {
+
+inline constexpr std::int64_t kAfterTickUs = 300;
+inline constexpr std::int64_t kSpinUs = 750;
+
+// Counts from now to where the wait for `deadline` ends.
+inline std::int64_t WaitEnd(std::int64_t deadline, std::int64_t frequency) {
+  return deadline + frequency * kAfterTickUs / 1'000'000;
+}
+
+// The timeout for a deadline `counts` away: at most kSpinUs before the
+// wait's end, at most 1000 - kSpinUs after, on a timer that fires on time.
+inline std::int64_t TimeoutMs(std::int64_t counts, std::int64_t frequency) {
+  const std::int64_t to_end = WaitEnd(counts, frequency);
+  if (to_end <= 0) return 0;
+  return (to_end * 1000 + frequency * (1000 - kSpinUs) / 1000) / frequency;
+}
+
+// Once the timeout has fired: spins until the wait's end, if it is no
+// further off than rounding leaves it, give or take the browser's coarse
+// clock (always, unless the timer fired early).
+inline void SpinTo(CounterSource& counter, std::int64_t deadline) {
+  const std::int64_t end = WaitEnd(deadline, counter.Frequency());
+  if (end - counter.Count() > counter.Frequency() / 1000) return;
+  while (counter.Count() < end) {
+  }
+}
+
+}  // namespace kalvo
