@@ -82,55 +82,6 @@ TEST(RuntimeLoop, FramesComeEvery20MsWakingOnceAFrame) {
   }
 }
 
-TEST(Runtime, StartsLoadsShowsAndDrawsOnceForEachChangeOfShape) {
-  testing::Window w;
-  FakeBackend& backend = w.backend;
-  Runtime& runtime = w.runtime;
-  runtime.Start();
-  EXPECT_EQ(backend.log, CallLog{"Show"});
-  EXPECT_EQ(backend.wgl.log, (CallLog{"Choose", "Set", "Create", "MakeCurrent"}));
-  for (int repeat = 0; repeat < 3; ++repeat) runtime.Handle(ShapeChanged{});
-  EXPECT_EQ(backend.frames.size(), 1U) << "the showing's frame, however often told of it";
-  backend.shape.width = 300;
-  runtime.Handle(ShapeChanged{});
-  runtime.Handle(ShapeChanged{});
-  EXPECT_EQ(backend.frames.size(), 2U) << "one for a new size";
-  backend.shape.state = WindowState::kMaximized;
-  runtime.Handle(ShapeChanged{});
-  EXPECT_EQ(backend.frames.size(), 3U) << "one for a new state at the same size";
-
-  runtime.Handle(KeyDown{kKeyEscape});
-  EXPECT_TRUE(runtime.Ended());
-  EXPECT_EQ(runtime.ExitStatus(), 0);
-  EXPECT_EQ(backend.wgl.log.back(), "Delete") << "the context released before the window goes";
-  EXPECT_EQ(backend.log.back(), "Close");
-  EXPECT_FALSE(runtime.RunDue()) << "nothing is due once closed";
-  runtime.Handle(CloseRequested{});
-  EXPECT_EQ(std::count(backend.log.begin(), backend.log.end(), "Close"), 1);
-}
-
-TEST(Runtime, FailedStartUpSaysSoShowsNothingAndEndsWithStatus1) {
-  testing::Window w;
-  FakeBackend& backend = w.backend;
-  Runtime& runtime = w.runtime;
-  backend.wgl.failing = "Create";
-  // A platform's box may run a loop of its own that delivers input and
-  // timers; nothing may reach the window's handlers while it is up.
-  backend.while_box_is_up = [&] {
-    runtime.Handle(KeyDown{kKeyEscape});
-    runtime.Handle(ShapeChanged{});
-    EXPECT_FALSE(runtime.RunDue());
-    EXPECT_FALSE(runtime.Ended()) << "Escape reached Form_KeyDown while Form_Load ran";
-  };
-  runtime.Start();
-  runtime.Handle(ShapeChanged{});
-  EXPECT_EQ(backend.log, (CallLog{"Message Kalvo: OpenGLの初期化に失敗しました。", "Close"}));
-  EXPECT_EQ(backend.lines, CallLog{"kalvo: OpenGLの初期化に失敗しました。"});
-  EXPECT_TRUE(backend.frames.empty());
-  EXPECT_TRUE(runtime.Ended());
-  EXPECT_EQ(runtime.ExitStatus(), 1);
-}
-
 TEST(Runtime, AnErrorThatEndsAHandlerIsReportedOnceAndNoHandlerRunsAfterIt) {
   testing::Window w;
   FakeBackend& backend = w.backend;

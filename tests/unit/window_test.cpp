@@ -48,33 +48,40 @@ TEST(FormLoad, SeedsSetsUpTheContextColoursAndProjectionThenTheShowingDraws) {
   EXPECT_EQ(w.state().lngCount, (std::array<std::int32_t, 2>{1, 1}));
 }
 
-TEST(FormLoad, FailedSetUpSaysSoAndClosesWithoutDrawing) {
+TEST(FormLoad, FailedSetUpSaysSoAndClosesWithoutDrawingAndEndsWithStatus1) {
   for (const char* failing : {"Choose", "Set", "Create", "MakeCurrent"}) {
     Window w;
     w.backend.wgl.failing = failing;
-    // A platform may go on ticking while the box is up.
+    // A platform's box may run a loop of its own that delivers input and
+    // ticks: nothing may reach the window's handlers while it is up.
     w.backend.while_box_is_up = [&] {
-      for (int tick = 0; tick < 5; ++tick) {
-        w.backend.counter.count += 5000;
-        EXPECT_FALSE(w.runtime.RunDue()) << failing << ": nothing is due without a context";
-      }
+      w.runtime.Handle(KeyDown{kKeyEscape});
+      w.runtime.Handle(ShapeChanged{});
+      w.backend.counter.count += 25'000;
+      EXPECT_FALSE(w.runtime.RunDue()) << failing << ": nothing is due without a context";
+      EXPECT_FALSE(w.runtime.Ended()) << failing << ": Escape reached Form_KeyDown";
     };
     w.Start();
     EXPECT_EQ(w.random.seeds, 1) << failing;
     EXPECT_EQ(w.backend.log,
               (testing::CallLog{"Message Kalvo: OpenGLの初期化に失敗しました。", "Close"}))
         << failing;
+    EXPECT_EQ(w.backend.lines, testing::CallLog{"kalvo: OpenGLの初期化に失敗しました。"});
     EXPECT_TRUE(w.state().blnClosing) << failing;
     EXPECT_FALSE(w.state().blnViewportDirty) << failing;
     EXPECT_EQ(w.state().sngRed, Colour{}) << failing;
     EXPECT_TRUE(Gl().calls.empty()) << failing;
     EXPECT_EQ(w.Swaps(), 0) << failing;
+    EXPECT_TRUE(w.runtime.Ended());
+    EXPECT_EQ(w.runtime.ExitStatus(), 1) << failing;
   }
 }
 
-TEST(FormResize, FitsThePictureAndDrawsAtOnceUnlessMinimised) {
+TEST(FormResize, OneFrameForEachChangeOfSizeOrStateFittingThePictureUnlessMinimised) {
   Window w;
   w.Start();
+  for (int repeat = 0; repeat < 3; ++repeat) w.runtime.Handle(ShapeChanged{});
+  EXPECT_EQ(w.Swaps(), 1) << "the showing's frame, however often told of it";
   w.RunFrames(2);
   EXPECT_EQ(Viewports().size(), 2U) << "paced frames leave a clean viewport alone";
   w.backend.shape = {10, 189, WindowState::kMinimized};
@@ -83,10 +90,12 @@ TEST(FormResize, FitsThePictureAndDrawsAtOnceUnlessMinimised) {
   EXPECT_FLOAT_EQ(w.runtime.Picture1().ScaleWidth(), 238) << "minimised: no fitting";
   w.RunFrames(2);
   EXPECT_EQ(w.state().lngCount[0], 5) << "the animation goes on while minimised";
-  w.backend.shape = {640, 480, WindowState::kMaximized};
+  w.backend.shape = {640, 480, WindowState::kNormal};
   w.runtime.Handle(ShapeChanged{});
-  EXPECT_EQ(w.Swaps(), 6);
-  EXPECT_EQ(Viewports(), (std::vector<double>{238, 189, 640, 480}));
+  w.backend.shape.state = WindowState::kMaximized;
+  w.runtime.Handle(ShapeChanged{});
+  EXPECT_EQ(w.Swaps(), 7) << "one for a new size, one for a new state at the same size";
+  EXPECT_EQ(Viewports(), (std::vector<double>{238, 189, 640, 480, 640, 480}));
 }
 
 TEST(Timer1, PacesFramesAtMostOnePer20MsAndStopsForGood) {
@@ -112,7 +121,11 @@ TEST(FormKeyDown, EscapeClosesAndOtherKeysDoNothing) {
   w.runtime.Handle(KeyDown{kKeyEscape});
   EXPECT_TRUE(w.state().blnClosing);
   EXPECT_TRUE(w.runtime.Ended());
+  EXPECT_EQ(w.runtime.ExitStatus(), 0);
   EXPECT_EQ(w.backend.wgl.log.back(), "Delete") << "the unload releases the context";
+  EXPECT_EQ(w.backend.log.back(), "Close") << "after the context";
+  w.runtime.Handle(CloseRequested{});
+  EXPECT_EQ(std::count(w.backend.log.begin(), w.backend.log.end(), "Close"), 1);
 }
 
 TEST(PictureMouseUp, LeftThrowsOnceRightResetsOthersDoNothing) {
