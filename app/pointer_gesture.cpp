@@ -1,0 +1,75 @@
+#include "app/pointer_gesture.h"
+
+#include <cmath>
+
+#include "app/input.h"
+
+namespace kalvo {
+namespace {
+
+// The DOM's button numbers. In `buttons`, the middle (1) and right (2)
+// buttons swap places.
+constexpr int kDomLeft = 0;
+constexpr int kDomMiddle = 1;
+constexpr int kDomRight = 2;
+
+std::int16_t ButtonOf(int dom_button) {
+  if (dom_button == kDomLeft) return kLeftButton;
+  if (dom_button == kDomRight) return kRightButton;
+  return 0;
+}
+
+int BitOf(int dom_button) {
+  if (dom_button == kDomMiddle) return 1 << kDomRight;
+  if (dom_button == kDomRight) return 1 << kDomMiddle;
+  return 1 << dom_button;
+}
+
+}  // namespace
+
+std::vector<Event> PointerGesture::Down(const PointerSample& sample) {
+  if (contact_) return {};
+  contact_ = Contact{sample};
+  if (sample.type == PointerType::kMouse) return {MouseDown{ButtonOf(sample.button)}};
+  return {};
+}
+
+std::vector<Event> PointerGesture::Move(const PointerSample& sample) {
+  if (!Ours(sample)) return {};
+  const PointerSample& down = contact_->down;
+  if (sample.type == PointerType::kMouse) {
+    // A mouse presses and lets go of its other buttons as moves of the same
+    // pointer, while the first is held.
+    if (sample.button < 0) return {};
+    const std::int16_t button = ButtonOf(sample.button);
+    if ((sample.buttons & BitOf(sample.button)) != 0) return {MouseDown{button}};
+    return {MouseUp{button}};
+  }
+  if (sample.time_ms - down.time_ms < kHoldMs &&
+      std::hypot(sample.x - down.x, sample.y - down.y) > kHoldSlopPx) {
+    contact_->moved = true;
+  }
+  return {};
+}
+
+std::vector<Event> PointerGesture::Up(const PointerSample& sample) {
+  if (!Ours(sample)) return {};
+  Move(PointerSample{sample.id, sample.type, -1, 0, sample.x, sample.y, sample.time_ms});
+  const Contact contact = *contact_;
+  contact_.reset();
+  if (sample.type == PointerType::kMouse) return {MouseUp{ButtonOf(sample.button)}};
+  // A contact is its button's (a pen's barrel button is the right button,
+  // as its system reports it); a plain contact held still, the right one.
+  const bool held = !contact.moved && sample.time_ms - contact.down.time_ms >= kHoldMs;
+  const std::int16_t button =
+      contact.down.button == kDomLeft && held ? kRightButton : ButtonOf(contact.down.button);
+  return {MouseDown{button}, MouseUp{button}};
+}
+
+std::vector<Event> PointerGesture::Cancel(int id) {
+  if (!contact_ || contact_->down.id != id) return {};
+  contact_.reset();
+  return {PressesLost{}};
+}
+
+}  // namespace kalvo
