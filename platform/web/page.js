@@ -57,7 +57,11 @@ var kalvoPage = (function () {
   // worker (https, or this machine); without one the page works as well.
   if ("serviceWorker" in navigator) {
     window.addEventListener("load", function () {
-      navigator.serviceWorker.register("sw.js").catch(function (error) {
+      navigator.serviceWorker.register("sw.js").then(function (registration) {
+        // A new version is looked for at every load, not when the browser
+        // gets round to it; offline, there is none to find.
+        registration.update().catch(function () {});
+      }, function (error) {
         console.warn("kalvo: the page will not work offline: " + error.message);
       });
     });

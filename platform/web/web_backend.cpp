@@ -1,7 +1,7 @@
 // The browser backend: Kalvo's picture on a page's canvas, the page's events
 // turned into Kalvo's, and a browser timer for the wait between them. The
-// page (index.html) owns the message box, the closed notice and the live
-// region; what every platform does lives in the shared runtime.
+// page (index.html, page.js) owns the message box, the closed notice and the
+// live region; what every platform does lives in the shared runtime.
 #include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/eventloop.h>
@@ -27,7 +27,7 @@ constexpr Hdc kPicture1Hdc{1};
 // What emscripten_set_timeout gives to cancel its wait with.
 using TimeoutId = decltype(emscripten_set_timeout(nullptr, 0, nullptr));
 
-// What the page offers the program (index.html's kalvoPage). The bodies are
+// What the page offers the program (page.js's kalvoPage). The bodies are
 // JavaScript, which clang-format would take apart as C++.
 // clang-format off
 EM_JS(void, KalvoPageShowMessage, (const char* text, const char* title, bool error), {
@@ -40,9 +40,10 @@ EM_JS(void, KalvoPageAnnounce, (const char* text), { kalvoPage.announce(UTF8ToSt
 EM_JS(bool, KalvoPageFailed, (), { return kalvoPage.failed; });
 
 // The HTML5 API has no Pointer Events: these pass them on as they come, and
-// the page's two buttons as the releases they stand for. The press is the
-// picture's, and so is its release wherever it ends (pointer capture).
-// Nothing on the picture scrolls, zooms or selects (the page's style).
+// the page's two buttons as the releases they stand for (Kalvo's left and
+// right buttons, app/input.h). The press is the picture's, and so is its
+// release wherever it ends (pointer capture). Nothing on the picture
+// scrolls, zooms or selects (the page's style).
 EM_JS(void, KalvoListen, (const char* canvas_selector), {
   var canvas = document.querySelector(UTF8ToString(canvas_selector));
   var listening = new AbortController();
@@ -184,6 +185,7 @@ void WebBackend::FitCanvas() {
 // Every event and every wake-up ends here: what the event made due runs now,
 // and the next wait is armed for what is due after it.
 void WebBackend::Handle(const std::vector<Event>& events) {
+  if (events.empty()) return;  // most pointer moves
   if (KalvoPageFailed()) return Unhook();
   for (const Event& event : events) runtime_.Handle(event);
   RunDueAndWait();
