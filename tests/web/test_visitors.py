@@ -207,7 +207,8 @@ def marked_site(folder, version, mtime):
             ("page.js", lambda t: t + 'window.kalvoTestPage = "%s";' % version),
             ("page.css", lambda t: t + "body { --kalvo-test: %s; }" % version),
             ("kalvo.js", lambda t: t + ';window.kalvoTestProgram = "%s";' % version),
-            ("sw.js", lambda t: re.sub(r'"kalvo-[^"]*"', '"kalvo-test-%s"' % version, t, 1))):
+            ("sw.js", lambda t: re.sub(r"\?v=(\w+)", r"?v=\1" + version, re.sub(
+                r'"kalvo-[^"]*"', '"kalvo-test-%s"' % version, t, 1)))):
         with open(os.path.join(folder, name), "r+", encoding="utf-8") as file:
             text = change(file.read())
             file.seek(0)
