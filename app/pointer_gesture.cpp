@@ -1,7 +1,5 @@
 #include "app/pointer_gesture.h"
 
-#include <cmath>
-
 #include "app/input.h"
 
 namespace kalvo {
@@ -27,14 +25,19 @@ int BitOf(int dom_button) {
 
 }  // namespace
 
-std::vector<Event> PointerGesture::Down(const PointerSample& sample) {
+Presses::Presses(std::initializer_list<Event> events) {
+  // Never more than two: the callers below.
+  for (const Event& event : events) events_[count_++] = event;
+}
+
+Presses PointerGesture::Down(const PointerSample& sample) {
   if (contact_) return {};
   contact_ = Contact{sample};
   if (sample.type == PointerType::kMouse) return {MouseDown{ButtonOf(sample.button)}};
   return {};
 }
 
-std::vector<Event> PointerGesture::Move(const PointerSample& sample) {
+Presses PointerGesture::Move(const PointerSample& sample) {
   if (!Ours(sample)) return {};
   const PointerSample& down = contact_->down;
   if (sample.type == PointerType::kMouse) {
@@ -45,14 +48,15 @@ std::vector<Event> PointerGesture::Move(const PointerSample& sample) {
     if ((sample.buttons & BitOf(sample.button)) != 0) return {MouseDown{button}};
     return {MouseUp{button}};
   }
-  if (sample.time_ms - down.time_ms < kHoldMs &&
-      std::hypot(sample.x - down.x, sample.y - down.y) > kHoldSlopPx) {
+  const double dx = sample.x - down.x;
+  const double dy = sample.y - down.y;
+  if (sample.time_ms - down.time_ms < kHoldMs && dx * dx + dy * dy > kHoldSlopPx * kHoldSlopPx) {
     contact_->moved = true;
   }
   return {};
 }
 
-std::vector<Event> PointerGesture::Up(const PointerSample& sample) {
+Presses PointerGesture::Up(const PointerSample& sample) {
   if (!Ours(sample)) return {};
   Move(PointerSample{sample.id, sample.type, -1, 0, sample.x, sample.y, sample.time_ms});
   const Contact contact = *contact_;
@@ -66,7 +70,7 @@ std::vector<Event> PointerGesture::Up(const PointerSample& sample) {
   return {MouseDown{button}, MouseUp{button}};
 }
 
-std::vector<Event> PointerGesture::Cancel(int id) {
+Presses PointerGesture::Cancel(int id) {
   if (!contact_ || contact_->down.id != id) return {};
   contact_.reset();
   return {PressesLost{}};

@@ -4,9 +4,11 @@
 // press held still for half a second a right one, as on touch screens.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
-#include <vector>
 
 #include "app/runtime.h"
 
@@ -27,6 +29,19 @@ struct PointerSample {
   double time_ms = 0;
 };
 
+// What one Pointer Event comes to: nothing, a press or a release, or both.
+class Presses {
+ public:
+  Presses() = default;
+  Presses(std::initializer_list<Event> events);
+  const Event* begin() const { return events_.data(); }
+  const Event* end() const { return events_.data() + count_; }
+
+ private:
+  std::array<Event, 2> events_{};
+  std::size_t count_ = 0;
+};
+
 inline constexpr double kHoldMs = 500;
 // How far a held contact may wander and still be held still: about what
 // touch screens allow a finger before they call it a drag.
@@ -35,13 +50,13 @@ inline constexpr double kHoldSlopPx = 10;
 class PointerGesture {
  public:
   // A pointer went down on the picture.
-  std::vector<Event> Down(const PointerSample& sample);
+  Presses Down(const PointerSample& sample);
   // It moved, or (a mouse) pressed or let go of another button.
-  std::vector<Event> Move(const PointerSample& sample);
+  Presses Move(const PointerSample& sample);
   // Its last button or contact was let go, wherever that happened.
-  std::vector<Event> Up(const PointerSample& sample);
+  Presses Up(const PointerSample& sample);
   // The browser took it back for a gesture of its own: it counts for nothing.
-  std::vector<Event> Cancel(int id);
+  Presses Cancel(int id);
 
  private:
   struct Contact {

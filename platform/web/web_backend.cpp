@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/input.h"
 #include "app/pointer_gesture.h"
@@ -112,7 +111,7 @@ class WebBackend final : public Backend {
   static EM_BOOL OnContextLost(int type, const void* reserved, void* user_data);
 
   void FitCanvas();
-  void Handle(const std::vector<Event>& events);
+  void Handle(const Presses& events);
   void RunDueAndWait();
   void Wait(std::optional<std::int64_t> deadline);
   void AnnounceFace();
@@ -184,8 +183,8 @@ void WebBackend::FitCanvas() {
 
 // Every event and every wake-up ends here: what the event made due runs now,
 // and the next wait is armed for what is due after it.
-void WebBackend::Handle(const std::vector<Event>& events) {
-  if (events.empty()) return;  // most pointer moves
+void WebBackend::Handle(const Presses& events) {
+  if (events.begin() == events.end()) return;  // most pointer moves
   if (KalvoPageFailed()) return Unhook();
   for (const Event& event : events) runtime_.Handle(event);
   RunDueAndWait();
@@ -280,8 +279,9 @@ WebBackend& TheBackend() {
 }  // namespace
 
 int RunKalvo() {
-  TheBackend().Start();
-  return TheBackend().Status();
+  WebBackend& backend = TheBackend();
+  backend.Start();
+  return backend.Status();
 }
 
 }  // namespace kalvo

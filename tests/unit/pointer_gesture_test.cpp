@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace kalvo {
 namespace {
 
-std::string Said(const std::vector<Event>& events) {
+std::string Said(const Presses& events) {
   std::string text;
   for (const Event& event : events) {
     if (const auto* down = std::get_if<MouseDown>(&event))
