@@ -31,10 +31,15 @@ Presses::Presses(std::initializer_list<Event> events) {
 }
 
 Presses PointerGesture::Down(const PointerSample& sample) {
-  if (contact_) return {};
+  if (contact_ && !Ours(sample)) return {};
+  // The same pointer down again: its release never came (the capture was
+  // refused, and it ended elsewhere), so its press is forgotten.
+  const bool lost = contact_.has_value();
   contact_ = Contact{sample};
-  if (sample.type == PointerType::kMouse) return {MouseDown{ButtonOf(sample.button)}};
-  return {};
+  const MouseDown press{ButtonOf(sample.button)};
+  if (sample.type == PointerType::kMouse)
+    return lost ? Presses{PressesLost{}, press} : Presses{press};
+  return lost ? Presses{PressesLost{}} : Presses{};
 }
 
 Presses PointerGesture::Move(const PointerSample& sample) {

@@ -48,8 +48,10 @@ TEST(PointerGesture, OnlyTheFirstPointerCountsACancelledOneNotAtAllAndChordsDo) 
   said += Said(g.Up({2, PointerType::kTouch, 0, 0, 90, 0, 30})) + Said(g.Cancel(2));
   EXPECT_EQ(said + "|" + Said(g.Up({1, PointerType::kTouch, 0, 0, 0, 0, 600})), "|d2u2");
 
-  said = Said(g.Down({3, PointerType::kMouse, 0, 1, 0, 0, 700})) + Said(g.Cancel(3));
-  EXPECT_EQ(said + "|" + Said(g.Up({3, PointerType::kMouse, 0, 0, 0, 0, 710})), "d1lost|");
+  said = Said(g.Down({3, PointerType::kMouse, 0, 1, 0, 0, 700}));
+  said += Said(g.Down({3, PointerType::kMouse, 2, 2, 0, 0, 705})) + Said(g.Cancel(3));
+  EXPECT_EQ(said + "|" + Said(g.Up({3, PointerType::kMouse, 0, 0, 0, 0, 710})), "d1lostd2lost|")
+      << "its release lost, then cancelled";
 
   // A mouse presses and lets go of its other buttons as moves: `buttons`
   // holds the middle button (1) as 4 and the right one (2) as 2.
