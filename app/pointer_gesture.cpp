@@ -36,10 +36,9 @@ Presses PointerGesture::Down(const PointerSample& sample) {
   // refused, and it ended elsewhere), so its press is forgotten.
   const bool lost = contact_.has_value();
   contact_ = Contact{sample};
+  if (sample.type != PointerType::kMouse) return lost ? Presses{PressesLost{}} : Presses{};
   const MouseDown press{ButtonOf(sample.button)};
-  if (sample.type == PointerType::kMouse)
-    return lost ? Presses{PressesLost{}, press} : Presses{press};
-  return lost ? Presses{PressesLost{}} : Presses{};
+  return lost ? Presses{PressesLost{}, press} : Presses{press};
 }
 
 Presses PointerGesture::Move(const PointerSample& sample) {
