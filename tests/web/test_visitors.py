@@ -99,7 +99,7 @@ class VisitorTests(PageTest):
         browser = self.browser()
         self.assertTrue(browser.wait_frames(3))
         tree = [n for n in browser.cdp("Accessibility.getFullAXTree")["nodes"] if not n["ignored"]]
-        named = {(n["role"]["value"], n.get("name", {}).get("value")) for n in tree}
+        named = {(n["role"]["value"], n.get("name", {}).get("value", "").strip()) for n in tree}
         for node in (("image", "A six-sided die above a grey floor"), ("button", "Throw the die"),
                      ("button", "Pick the die up"), ("checkbox", "Fill the window")):
             self.assertIn(node, named)
