@@ -37,6 +37,7 @@ bool QuitAsked() {
 
 int main(int argc, char** argv) {
   const bool scene = argc > 1 && std::string_view(argv[1]) == "--scene";
+  kalvo::DrawOnOneThread();  // as Kalvo asks of the driver
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "present_floor: SDL_Init failed: %s\n", SDL_GetError());
     return 1;
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     kalvo::SdlWgl wgl{surface};
     kalvo::Module1 module1{wgl};
     if (module1.InitGL(kalvo::kPicture1Hdc)) {
+      kalvo::SetSwapIntervalZero();
       SDL_ShowWindow(surface.window());
       kalvo::SetUpProjection();
       kalvo::SetViewport(238, 189);  // the start-up client area at 96 dpi

@@ -8,29 +8,23 @@ fixed expectations: these are measurements, not tests."""
 
 import gzip
 import os
-import select
 import statistics
 import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "web"))
-from harness import Browser, Site, wait_until  # pylint: disable=wrong-import-position
+import numpy as np
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "tests", "web"), os.path.join(HERE, "..", "scripts")]
+# pylint: disable=wrong-import-position
+from harness import Browser, Site, wait_until  # noqa: E402
+from proc_cpu import cpu_seconds  # noqa: E402
+from xvfb import xvfb_display  # noqa: E402
 
 IDLE_S = 10
 WARMUP_S = 2
 LOADS = 5
-TICK_HZ = os.sysconf("SC_CLK_TCK")
-
-
-def cpu_seconds(pid):
-    """User and system CPU of a process so far, or None once it is gone."""
-    try:
-        with open("/proc/%d/stat" % pid, encoding="ascii") as stat:
-            fields = stat.read().rsplit(")", 1)[1].split()
-    except OSError:
-        return None
-    return (int(fields[11]) + int(fields[12])) / TICK_HZ
 
 
 def descendants(pid):
@@ -59,11 +53,6 @@ def cpu_share(pids, seconds):
         if start is not None and end is not None:
             used += end - start
     return used / seconds
-
-
-def percentile(values, share):
-    ordered = sorted(values)
-    return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
 
 
 def sizes(site):
@@ -101,11 +90,10 @@ def browser_figures(site_dir):
             stamps = browser.js("return kalvoTestFrames")[start:]
         finally:
             browser.close()
-        gaps = [b - a for a, b in zip(stamps, stamps[1:])]
+        p5, p50, p95 = np.percentile(np.diff(stamps), [5, 50, 95])
         print("Frame intervals over %d s of the idle spin (%d frames): median %.2f ms, "
               "5th percentile %.2f ms, 95th percentile %.2f ms"
-              % (IDLE_S, len(stamps), statistics.median(gaps), percentile(gaps, 0.05),
-                 percentile(gaps, 0.95)))
+              % (IDLE_S, len(stamps), p50, p5, p95))
         print("CPU while idle, Chromium's %d processes (headless, SwiftShader WebGL): "
               "%.1f%% of one core" % (len(pids), 100 * share))
     finally:
@@ -113,14 +101,8 @@ def browser_figures(site_dir):
 
 
 def linux_figures(kalvo):
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                               "1024x768x24", "-nolisten", "tcp", "-noreset"],
-                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-    os.close(write_end)
+    server, display = xvfb_display()
     try:
-        select.select([read_end], [], [], 15)
-        display = ":" + os.read(read_end, 16).decode().strip()
         env = dict(os.environ, DISPLAY=display, LIBGL_ALWAYS_SOFTWARE="1",
                    SDL_VIDEODRIVER="x11")
         env.pop("WAYLAND_DISPLAY", None)
@@ -135,7 +117,6 @@ def linux_figures(kalvo):
             program.terminate()
             program.wait()
     finally:
-        os.close(read_end)
         server.terminate()
         server.wait()
 

@@ -21,15 +21,11 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
 from xvfb import xvfb_display  # noqa: E402
+from proc_cpu import cpu_seconds  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "scripts", "wine-run")
 SKIPPED_FRAMES = 5  # the first frames come from the first resize, off the schedule
 FIRST_FRAME_S = 120  # the first run makes the Wine prefix, which takes a while
-
-
-def cpu_seconds(pid):
-    fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def one_run(program, env, seconds, log_path):

@@ -2,23 +2,12 @@
 # where NSIS is installed, an installer with a Start-menu entry and an
 # uninstaller. Both hold the program, the README and the licence.
 install(TARGETS kalvo RUNTIME DESTINATION .)
-# As text files for Notepad and the like: .txt, with CRLF line ends.
+# As text files for Notepad and the like: .txt, with CRLF line ends. Neither
+# holds an @name@ for configure_file to replace (COPYONLY would keep LF).
 set(text_dir ${CMAKE_CURRENT_BINARY_DIR}/text)
-set(crlf_script ${PROJECT_SOURCE_DIR}/packaging/crlf.cmake)
-foreach(pair README.md:README.txt LICENSE:LICENSE.txt)
-  string(REPLACE ":" ";" pair ${pair})
-  list(GET pair 0 source)
-  list(GET pair 1 target)
-  add_custom_command(
-    OUTPUT ${text_dir}/${target}
-    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${source} -DOUT=${text_dir}/${target}
-            -P ${crlf_script}
-    DEPENDS ${PROJECT_SOURCE_DIR}/${source} ${crlf_script}
-    VERBATIM)
-  list(APPEND text_files ${text_dir}/${target})
-endforeach()
-add_custom_target(kalvo_windows_text ALL DEPENDS ${text_files})
-install(FILES ${text_files} DESTINATION .)
+configure_file(${PROJECT_SOURCE_DIR}/README.md ${text_dir}/README.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${text_dir}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${text_dir}/README.txt ${text_dir}/LICENSE.txt DESTINATION .)
 
 set(CPACK_PACKAGE_NAME kalvo)
 set(CPACK_PACKAGE_VENDOR ${KALVO_VENDOR})

@@ -1,6 +1,6 @@
 // Where the die is in a frame: base placement, idle spin or the scripted
 // throw, then its final orientation. Pure: it yields the transforms, already
-// in the single precision OpenGL takes, and GlScene applies them.
+// in the single precision OpenGL takes, and the drawing stages apply them.
 #pragma once
 
 #include <array>

@@ -7,17 +7,22 @@ set -euo pipefail
 
 declare -A groups=(
   # the program and its Debian package (CPack's DEB generator runs file)
-  [build]="build-essential cmake pkg-config libsdl2-dev libgl-dev libx11-dev libpng-dev file"
+  [build]="build-essential cmake pkg-config libsdl2-dev libgl-dev libx11-dev libwayland-dev libpng-dev
+          file"
   # the suite: GoogleTest, a private X server and the tools to look at and
   # poke its windows, Mesa's software renderer, the X core fonts the message
-  # box draws with, and the Debian package's checkers and SVG renderer
+  # box draws with, and the Debian package's checkers and SVG renderer; weston
+  # nested in that X server, with XWayland and the window frames' plugin, for
+  # the Wayland tests
   [test]="googletest libgtest-dev libgmock-dev xvfb xauth xdotool python3 python3-xlib
           python3-pil libgl1-mesa-dri xfonts-base desktop-file-utils lintian appstream
-          librsvg2-bin"
+          librsvg2-bin weston xwayland libdecor-0-plugin-1-cairo"
   [lint]="clang-format clang-tidy"
-  # the figures: Google Benchmark, a private X server poked with xdotool, and
-  # numpy and matplotlib for the percentiles and the plot
-  [bench]="libbenchmark-dev xvfb xdotool libgl1-mesa-dri python3 python3-numpy python3-matplotlib"
+  # the figures: Google Benchmark, a private X server poked with xdotool,
+  # weston nested in it for the Wayland figures, and numpy and matplotlib for
+  # the percentiles and the plot
+  [bench]="libbenchmark-dev xvfb xdotool weston libgl1-mesa-dri python3 python3-numpy
+           python3-matplotlib"
 
   # the Windows build: the cross compiler; icotool, for its icon; Wine, to run
   # its tests; a Japanese font for its message box; NSIS, for its installer

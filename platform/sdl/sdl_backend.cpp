@@ -6,8 +6,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <poll.h>
+#include <wayland-client.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -23,6 +25,9 @@
 
 namespace kalvo {
 namespace {
+
+// The name of Kalvo's desktop entry, without its ".desktop".
+constexpr char kAppId[] = "kalvo";
 
 class SdlCounter final : public CounterSource {
  public:
@@ -86,7 +91,7 @@ void SetX11IconProperty(const SDL_SysWMinfo& info) {
   XFlush(display);
 }
 
-// The program's icon on the window, in both its sizes.
+// The program's icon on the window at its larger size, the one image SDL takes.
 void SetWindowIcons(SDL_Window* window) {
   const int size = kIconSizesPx[0];
   std::vector<std::uint32_t> pixels = IconPixels(size);
@@ -115,6 +120,8 @@ class SdlBackend final : public Backend {
 
  private:
   void WaitForInputUntil(std::optional<std::int64_t> deadline);
+  void WaitOnWayland(wl_display* wayland, std::optional<std::int64_t> deadline);
+  std::optional<std::int64_t> NsUntil(std::optional<std::int64_t> deadline);
 
   SdlSurface surface_;
   SdlWgl wgl_{surface_};
@@ -137,11 +144,7 @@ WindowShape SdlBackend::Shape() {
 }
 
 void SdlBackend::Show() {
-  // Frames are paced by the counter; waiting for the display's refresh as
-  // well would turn 20 ms into 33 on a 60 Hz screen.
-  if (SDL_GL_SetSwapInterval(0) != 0 && SDL_GL_GetSwapInterval() != 0) {
-    LogSdlError("SDL_GL_SetSwapInterval(0)");
-  }
+  SetSwapIntervalZero();
   SetWindowIcons(surface_.window());
   if (surface_.x11_display() != nullptr) SetX11IconProperty(surface_.wm());
   SDL_ShowWindow(surface_.window());
@@ -159,18 +162,35 @@ void SdlBackend::ShowMessageBox(std::string_view text, std::string_view title, b
   }
 }
 
+// Nanoseconds from now to the deadline, 0 once it has passed; none without one.
+std::optional<std::int64_t> SdlBackend::NsUntil(std::optional<std::int64_t> deadline) {
+  if (!deadline) return std::nullopt;
+  const std::int64_t now = counter_.Count();
+  return now >= *deadline ? 0 : (*deadline - now) * 1'000'000'000 / counter_.Frequency();
+}
+
+// One ppoll for input on a display connection, to the nanosecond, or with no
+// limit; true if something came.
+bool PollConnection(int fd, std::optional<std::int64_t> wait_ns) {
+  timespec timeout{};
+  if (wait_ns) {
+    timeout = {static_cast<time_t>(*wait_ns / 1'000'000'000),
+               static_cast<decltype(timespec::tv_nsec)>(*wait_ns % 1'000'000'000)};
+  }
+  pollfd connection{fd, POLLIN, 0};
+  return ppoll(&connection, 1, wait_ns ? &timeout : nullptr, nullptr) > 0;
+}
+
 // Sleeps until the deadline (or, with none, for as long as it takes) or until
 // input may have come, whichever is first. On X11 that is one ppoll on the
-// display connection, to the nanosecond: between frames nothing but input
-// and window changes arrives there, since a frame reads the replies to its
-// own round trips itself.
+// display connection: between frames nothing but input and window changes
+// arrives there, since a frame reads the replies to its own round trips itself.
 void SdlBackend::WaitForInputUntil(std::optional<std::int64_t> deadline) {
-  const std::int64_t frequency = counter_.Frequency();
-  std::optional<std::int64_t> wait_ns;
-  if (deadline) {
-    const std::int64_t now = counter_.Count();
-    if (now >= *deadline) return;
-    wait_ns = (*deadline - now) * 1'000'000'000 / frequency;
+  const std::optional<std::int64_t> wait_ns = NsUntil(deadline);
+  if (wait_ns == 0) return;
+  if (wl_display* wayland = surface_.wayland_display()) {
+    WaitOnWayland(wayland, deadline);
+    return;
   }
   Display* display = surface_.x11_display();
   if (display == nullptr) {
@@ -178,10 +198,8 @@ void SdlBackend::WaitForInputUntil(std::optional<std::int64_t> deadline) {
     // a second, finer sleep meets the tick.
     const auto whole_ms = static_cast<Sint32>(wait_ns ? *wait_ns / 1'000'000 : -1);
     if (whole_ms != 0 && SDL_WaitEventTimeout(nullptr, whole_ms) != 0) return;
-    const std::int64_t later = counter_.Count();
-    if (deadline && later < *deadline) {
-      std::this_thread::sleep_for(
-          std::chrono::nanoseconds((*deadline - later) * 1'000'000'000 / frequency));
+    if (const auto rest_ns = NsUntil(deadline); rest_ns > 0) {
+      std::this_thread::sleep_for(std::chrono::nanoseconds(*rest_ns));
     }
     return;
   }
@@ -191,13 +209,28 @@ void SdlBackend::WaitForInputUntil(std::optional<std::int64_t> deadline) {
   if (XEventsQueued(display, QueuedAlready) > 0 || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) {
     return;
   }
-  timespec timeout{};
-  if (wait_ns) {
-    timeout = {static_cast<time_t>(*wait_ns / 1'000'000'000),
-               static_cast<decltype(timespec::tv_nsec)>(*wait_ns % 1'000'000'000)};
+  PollConnection(ConnectionNumber(display), wait_ns);
+}
+
+// The same on Wayland, where the socket also brings what Mesa and SDL read on
+// queues of their own for the frames (the compositor's release of a buffer
+// once it shows the next, the end of a repaint). Those are read off into
+// their queues and the wait goes on: it ends for events on the display's
+// main queue, where SDL takes input and window changes, or at the deadline.
+void SdlBackend::WaitOnWayland(wl_display* wayland, std::optional<std::int64_t> deadline) {
+  if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+  // Refused while the main queue holds events read during the frame: SDL
+  // takes those at once. Otherwise this thread may read the socket.
+  while (wl_display_prepare_read(wayland) == 0) {
+    // Requests the frame left unsent would not wake the compositor.
+    wl_display_flush(wayland);
+    const std::optional<std::int64_t> wait_ns = NsUntil(deadline);
+    if (wait_ns == 0 || !PollConnection(wl_display_get_fd(wayland), wait_ns)) {
+      wl_display_cancel_read(wayland);
+      return;
+    }
+    wl_display_read_events(wayland);
   }
-  pollfd connection{ConnectionNumber(display), POLLIN, 0};
-  ppoll(&connection, 1, wait_ns ? &timeout : nullptr, nullptr);
 }
 
 int SdlBackend::Run() {
@@ -217,25 +250,54 @@ int SdlBackend::Run() {
   return runtime.ExitStatus();
 }
 
+// An environment variable's value, or none when it is unset or empty. SDL
+// reads these to find the display; Kalvo reads them only to pick the order
+// in which SDL tries the drivers, and to say what it tried.
+const char* Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+// The path of the Wayland socket a display name stands for, as the Wayland
+// library finds it.
+std::string WaylandSocket(const char* name) {
+  if (name[0] == '/') return name;
+  const char* runtime_dir = Variable("XDG_RUNTIME_DIR");
+  return runtime_dir != nullptr ? std::string(runtime_dir) + "/" + name
+                                : std::string(name) + " in an unset XDG_RUNTIME_DIR";
+}
+
+// Where SDL looked for a display, in its order: with WAYLAND_DISPLAY set,
+// the Wayland socket first (see RunKalvo), else DISPLAY and then Wayland's
+// default socket.
+std::string DisplaysTried() {
+  const char* x11 = Variable("DISPLAY");
+  const std::string x11_tried = x11 != nullptr ? std::string("DISPLAY=") + x11 : "no DISPLAY";
+  if (const char* wayland = Variable("WAYLAND_DISPLAY")) {
+    return "the Wayland socket " + WaylandSocket(wayland) + ", then " + x11_tried;
+  }
+  return x11_tried + ", then the Wayland socket " + WaylandSocket("wayland-0");
+}
+
+void SayUnreachable() {
+  std::fprintf(stderr, "kalvo: cannot reach the display (%s)\n", DisplaysTried().c_str());
+}
+
 // With no display SDL may fall back to a driver that shows nothing; a window
 // nobody can see would run for ever. Says why, and false, for such a driver.
 bool CanShowWindows() {
   const char* driver_name = SDL_GetCurrentVideoDriver();
   const std::string_view driver = driver_name != nullptr ? driver_name : "";
   if (driver != "offscreen" && driver != "dummy" && driver != "evdev") return true;
-  // SDL reads these to find the display; they are named here only to say
-  // which display could not be reached, or that SDL was told not to look.
-  const char* asked = std::getenv("SDL_VIDEODRIVER");
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if (asked != nullptr && *asked != '\0') {
-    std::fprintf(stderr, "kalvo: SDL_VIDEODRIVER=%s picks a driver that shows no window: unset it\n",
-                 asked);
-  } else if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
-    std::fprintf(stderr, "kalvo: no display to show the window on: set DISPLAY or WAYLAND_DISPLAY\n");
+  if (const char* asked = Variable("SDL_VIDEODRIVER")) {
+    std::fprintf(
+        stderr, "kalvo: SDL_VIDEODRIVER=%s picks a driver that shows no window: unset it\n", asked);
+  } else if (Variable("DISPLAY") == nullptr && Variable("WAYLAND_DISPLAY") == nullptr) {
+    std::fprintf(
+        stderr, "kalvo: no display to show the window on: set WAYLAND_DISPLAY or DISPLAY (no %s)\n",
+        WaylandSocket("wayland-0").c_str());
   } else {
-    std::fprintf(stderr, "kalvo: cannot reach the display (DISPLAY=%s, WAYLAND_DISPLAY=%s)\n",
-                 x11 != nullptr ? x11 : "", wayland != nullptr ? wayland : "");
+    SayUnreachable();
   }
   return false;
 }
@@ -251,13 +313,28 @@ int RunKalvo() {
   // alone, SDL drops a press handled within 10 ms of the focus, and with it
   // the release that would throw the die.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-  // Mesa's software renderer splits each frame among worker threads. For a
-  // picture this small the hand-offs cost more than they save (about a third
-  // of Kalvo's CPU use when idle), so it draws on this thread, unless the user
-  // has said otherwise. Other drivers ignore the setting.
-  setenv("LP_NUM_THREADS", "0", /*overwrite=*/0);
+  DrawOnOneThread();
+  // The window's app id on Wayland and its class on X11, by which shells find
+  // the desktop entry (kalvo.desktop) and with it the icon and name to show.
+  // SDL 2.26 reads these two variables, not a hint, and otherwise takes the
+  // executable's name; the user's own values win.
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", kAppId, /*overwrite=*/0);
+  setenv("SDL_VIDEO_X11_WMCLASS", kAppId, /*overwrite=*/0);
+  // Left alone, SDL 2.26 takes X11 whenever DISPLAY is set, which on a Wayland
+  // desktop means XWayland: a window the compositor scales up blurred, or one
+  // twice too big where the desktop publishes its scale to X11. So Wayland
+  // comes first where there is a Wayland display, and X11 where its socket
+  // does not answer. A driver the user names still wins.
+  const bool wayland_first =
+      Variable("WAYLAND_DISPLAY") != nullptr && Variable("SDL_VIDEODRIVER") == nullptr;
+  if (wayland_first) SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "kalvo: cannot open a display: %s\n", SDL_GetError());
+    // Given the list, SDL says only that none of its drivers could connect.
+    if (wayland_first && std::string_view(SDL_GetError()).ends_with(" not available")) {
+      SayUnreachable();
+    } else {
+      std::fprintf(stderr, "kalvo: cannot open a display: %s\n", SDL_GetError());
+    }
     return 1;
   }
   int status = 1;

@@ -46,6 +46,22 @@ int XftDpi(Display* display) {
 
 }  // namespace
 
+void DrawOnOneThread() {
+  // Mesa's software renderer splits each frame among worker threads. For a
+  // picture this small the hand-offs cost more than they save (about a third
+  // of Kalvo's CPU use when idle), so it draws on this thread, unless the user
+  // has said otherwise. Other drivers ignore the setting.
+  setenv("LP_NUM_THREADS", "0", /*overwrite=*/0);
+}
+
+void SetSwapIntervalZero() {
+  // Frames are paced by the counter; waiting for the display's refresh as
+  // well would turn 20 ms into 33 on a 60 Hz screen.
+  if (SDL_GL_SetSwapInterval(0) != 0 && SDL_GL_GetSwapInterval() != 0) {
+    LogSdlError("SDL_GL_SetSwapInterval(0)");
+  }
+}
+
 void LogSdlError(const char* what) {
   std::fprintf(stderr, "kalvo: %s failed: %s\n", what, SDL_GetError());
 }

@@ -25,6 +25,10 @@ class SdlSurface {
   Display* x11_display() const {
     return wm_.subsystem == SDL_SYSWM_X11 ? wm_.info.x11.display : nullptr;
   }
+  // Its Wayland display, where SDL drives Wayland.
+  wl_display* wayland_display() const {
+    return wm_.subsystem == SDL_SYSWM_WAYLAND ? wm_.info.wl.display : nullptr;
+  }
   const SDL_SysWMinfo& wm() const { return wm_; }
   bool Create();  // hidden, at the start-up client size, with the chosen format
   void Destroy();
@@ -49,6 +53,11 @@ class SdlWgl final : public WglApi {
  private:
   SdlSurface& surface_;
 };
+
+// Asks the GL driver to draw each frame on the calling thread. Before SDL_Init.
+void DrawOnOneThread();
+// Swaps without waiting for the display's refresh. With the context current.
+void SetSwapIntervalZero();
 
 // "kalvo: <what> failed: <SDL's own error text>" on standard error.
 void LogSdlError(const char* what);

@@ -2,34 +2,28 @@
 it, and a user's means of looking at and poking its windows (python-xlib to
 look, xdotool to type and click). It knows nothing of Kalvo's internals."""
 
-import argparse
 import contextlib
 import os
+import re
+import shutil
 import subprocess
 import sys
-import time
+import tempfile
 
 from PIL import Image
 from Xlib import X, display as xdisplay, protocol
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
-from blackbox import run_tests, wait_until  # noqa: E402  pylint: disable=wrong-import-position
-from xvfb import xvfb_display  # noqa: E402  pylint: disable=wrong-import-position
-
-MAIN_CAPTION = "Kalvo 1.0.0"
-APP_TITLE = "Kalvo"
-ARGS = argparse.Namespace(program=None, artifacts=None)
+# pylint: disable=wrong-import-position,unused-import
+from blackbox import (APP_TITLE, ARGS, MAIN_CAPTION, REST_FRAME, REST_S, STILL_S,  # noqa: E402,F401
+                      main, shots, still, wait_until)
+from xvfb import nested_weston, xvfb_display  # noqa: E402
 
 # Waits on the picture look this often. Frames come every 20 ms at best, so
 # counting changes needs shots closer together than that.
 SHOT_S = 0.05
 COUNT_SHOT_S = 0.01
-# At rest: the same picture in at least this many shots over at least this
-# long. A busy machine holds a moving picture for a few hundred ms, once in
-# a while for longer: one frame came 1.5 s after the last, mid-throw.
-STILL_S = 2.0
-STILL_SHOTS = 5
 # Changes that make a spin: a second's frames at the least.
 SPIN_CHANGES = 20
 # How long a test watches for something that must not happen.
@@ -146,17 +140,11 @@ class Screen:
 
     def shots(self, window, timeout, interval=SHOT_S, box=None):
         """(when, pixels) of the window, or of the box (left, top, right,
-        bottom) within it, again and again for timeout seconds. Each is
-        stamped once taken, so no earlier than what it shows."""
-        deadline = time.monotonic() + timeout
-        while True:
+        bottom) within it, again and again for timeout seconds."""
+        def take():
             image = self.shot(window)
-            pixels = (image.crop(box) if box else image).tobytes()
-            taken = time.monotonic()
-            yield taken, pixels
-            if taken > deadline:
-                return
-            time.sleep(interval)
+            return (image.crop(box) if box else image).tobytes()
+        return shots(take, timeout, interval)
 
     def changes(self, window, timeout, box=None):
         """Whether the picture changes within timeout seconds."""
@@ -190,16 +178,9 @@ class Screen:
                 "for %.1f s; it changed %d times" % (SPIN_CHANGES, timeout, STILL_S, changes))
 
     def still(self, window, timeout, box=None):
-        """(picture, when first seen) once it stays the same over STILL_SHOTS
-        shots and STILL_S, or None if it does not within timeout seconds."""
-        picture, since, count = None, None, 0
-        for taken, pixels in self.shots(window, timeout, box=box):
-            if pixels != picture:
-                picture, since, count = pixels, taken, 0
-            count += 1
-            if count >= STILL_SHOTS and taken - since >= STILL_S:
-                return picture, since
-        return None
+        """(picture, when first seen) once at rest, or None if not within
+        timeout seconds."""
+        return still(self.shots(window, timeout, box=box))
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=20)
@@ -225,6 +206,93 @@ class Screen:
         self.x.flush()
 
 
-def main():
-    """Runs the calling script's tests: --program PATH --artifacts DIR."""
-    run_tests(ARGS, "program")
+class Weston:
+    """A weston of its own in a Screen's Xvfb, at an output scale, optionally
+    with XWayland: a Wayland desktop that xdotool's input on the Xvfb reaches
+    as a user's. Looked at through its window on the Xvfb and its own account
+    of what it shows (weston-debug's scene graph)."""
+
+    # The output in logical pixels: within the Xvfb at scale 2, with room
+    # beside it for the pointer to start from.
+    WIDTH, HEIGHT = 480, 360
+    OUTPUT_CAPTION = "Weston Compositor - screen0"
+
+    def __init__(self, screen, tag, scale, xwayland=False):
+        self.screen, self.scale = screen, scale
+        runtime_dir = tempfile.mkdtemp(prefix="kalvo-weston-")
+        screen.stack.callback(shutil.rmtree, runtime_dir, ignore_errors=True)
+        self.log_path = os.path.join(ARGS.artifacts, tag + "-weston.log")
+        # --debug opens weston-debug's scene graph to clients.
+        args = ["--scale=%d" % scale, "--width=%d" % self.WIDTH, "--height=%d" % self.HEIGHT,
+                "--debug", "--log=" + self.log_path] + (["--xwayland"] if xwayland else [])
+        with open(self.log_path + ".out", "wb") as out:
+            server, socket = nested_weston(screen.name, runtime_dir, out, *args)
+        screen.stack.callback(lambda: (server.terminate(), server.wait()))
+        self.env = {"XDG_RUNTIME_DIR": runtime_dir, "WAYLAND_DISPLAY": socket}
+        self.window = screen.wait_window(self.OUTPUT_CAPTION)
+        # The X keyboard focus for good: weston hands the keyboard to the window
+        # it activates, and takes it back while its output window has no focus.
+        screen.xdotool("windowfocus", "--sync", self.window.id)
+        if xwayland:
+            # Started on the first X client's connection; DISPLAY names it from the start.
+            said = wait_until(lambda: re.search(r"xserver listening on display (:\d+)",
+                                                self.output()), 15)
+            self.env["DISPLAY"] = said.group(1)
+
+    def output(self):
+        with open(self.log_path, encoding="utf-8", errors="replace") as log:
+            return log.read()
+
+    def start(self, tag, env=None):
+        """The program under test on this desktop."""
+        return self.screen.start(tag, env=dict(self.env, **(env or {})))
+
+    def toplevels(self):
+        """{title: (role, app id, (left, top, right, bottom) in logical pixels)} of the
+        windows weston shows."""
+        dump = subprocess.run(["weston-debug", "scene-graph"],
+                              env=dict(self.screen.env, **self.env), capture_output=True,
+                              text=True, timeout=20, check=True).stdout
+        return {title: (role, app_id, tuple(int(v) for v in box))
+                for role, title, app_id, *box in re.findall(
+                    r"\(role (\S+), PID \d+, surface ID \d+, top-level window '(.*)' of (.*),"
+                    r" 0x[0-9a-f]+\):\n\s*position: \((-?\d+), (-?\d+)\) -> \((-?\d+), (-?\d+)\)",
+                    dump)}
+
+    def wait_toplevel(self, title, timeout=15):
+        """(role, app id, box) of the window, once weston shows it."""
+        return wait_until(lambda: self.toplevels().get(title), timeout)
+
+    def pixels(self, box):
+        """A box in logical pixels as (left, top, right, bottom) in the output window's."""
+        return tuple(edge * self.scale for edge in box)
+
+    def shot(self, box, tag=None):
+        """The output's pixels within a box in logical pixels."""
+        image = self.screen.shot(self.window).crop(self.pixels(box))
+        if tag:
+            image.save(os.path.join(ARGS.artifacts, tag + ".png"))
+        return image
+
+    def click(self, x, y, button, away=None):
+        """At a point in logical pixels, then the pointer to the point away, so
+        that weston does not draw it over what a test reads. weston's x11
+        backend heeds the pointer only once it has entered the output window,
+        so it comes from outside."""
+        width, height = self.screen.size(self.screen.x.screen().root)
+        self.screen.xdotool("mousemove", width - 1, height - 1)
+        self.screen.xdotool("mousemove", "--window", self.window.id, x * self.scale,
+                            y * self.scale, "click", button)
+        if away:
+            self.screen.xdotool("mousemove", "--window", self.window.id, away[0] * self.scale,
+                                away[1] * self.scale)
+
+    def corner_away_from(self, box):
+        """The corner of the output farthest from a box in logical pixels."""
+        middle = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
+        return max(((x, y) for x in (1, self.WIDTH - 2) for y in (1, self.HEIGHT - 2)),
+                   key=lambda corner: abs(corner[0] - middle[0]) + abs(corner[1] - middle[1]))
+
+    def key(self, *keys):
+        """To the window weston has given the keyboard."""
+        self.screen.xdotool("key", *keys)

@@ -39,4 +39,4 @@ class FailureTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    main()
+    main("program", "artifacts")

@@ -8,30 +8,29 @@ import sys
 import time
 import unittest
 
-from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, Screen, main
+from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, REST_FRAME, REST_S, Screen, main
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from die_picture import FACES_OF_TINT, top_face  # pylint: disable=wrong-import-position
 
-# The picture holds still from the throw's 120th frame: the die lies still
-# from the 100th, then the camera closes in for 20 frames. That is 119
-# intervals of at least 20 ms after the first frame, which follows the
-# release; Kalvo counts whole ms, so rounding may take 1 ms off the total.
-REST_FRAME = 120
-REST_S = (REST_FRAME - 1) * 0.020 - 0.001
 # Frames are counted, not timed: a busy machine throws slower, never faster.
 THROW_S = 30
 # More changes than a throw makes, with room for frames before the release is handled.
 PAST_A_THROW_FRAMES = REST_FRAME + 30
 
 
-def throw(test, screen, window):
+def throw(test, screen, window, left_click=None, box=None):
     """(picture at rest, seconds from the left release to the first shot of
-    it) for a throw that comes to rest no sooner than its frames allow."""
+    it) for a throw that comes to rest no sooner than its frames allow. The
+    click is screen.click's unless given; the picture, the window's or the
+    box's (left, top, right, bottom) within it."""
     # Stamped before the release, so that the time taken is never short.
     clicked = time.monotonic()
-    screen.click(window, 1)
-    rest = screen.still(window, THROW_S)
+    if left_click:
+        left_click()
+    else:
+        screen.click(window, 1)
+    rest = screen.still(window, THROW_S, box=box)
     test.assertTrue(rest, "expected the die to come to rest within %d s of a left release"
                     % THROW_S)
     picture, since = rest
@@ -39,6 +38,14 @@ def throw(test, screen, window):
     test.assertGreaterEqual(took, REST_S, "expected rest no sooner than %.3f s after the left "
                             "release; it was at rest after %.3f s" % (REST_S, took))
     return picture, took
+
+
+def check_face_up(test, image):
+    """That the picture at rest shows a face up, read as a user would."""
+    tint, pips, red = top_face(image)
+    test.assertIn(pips, FACES_OF_TINT[tint], "expected the top side's tint %s to carry one of "
+                  "faces %s; it shows %d pips" % (tint, FACES_OF_TINT[tint], pips))
+    test.assertEqual(red, pips == 1, "expected red in the single pip of face 1 only")
 
 
 class ThrowTest(unittest.TestCase):
@@ -49,10 +56,7 @@ class ThrowTest(unittest.TestCase):
     def throw(self, window, tag):
         """The picture at rest after a left release, checked for a face up."""
         picture, _ = throw(self, self.screen, window)
-        tint, pips, red = top_face(self.screen.shot(window, tag))
-        self.assertIn(pips, FACES_OF_TINT[tint], "expected the top side's tint %s to carry one "
-                      "of faces %s; it shows %d pips" % (tint, FACES_OF_TINT[tint], pips))
-        self.assertEqual(red, pips == 1, "expected red in the single pip of face 1 only")
+        check_face_up(self, self.screen.shot(window, tag))
         return picture
 
     def start(self, tag):
@@ -109,4 +113,4 @@ class ThrowTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    main()
+    main("program", "artifacts")

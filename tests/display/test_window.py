@@ -87,4 +87,4 @@ class WindowTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    main()
+    main("program", "artifacts")

@@ -13,6 +13,9 @@ import unittest
 
 from PIL import Image
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from blackbox import run_unittests  # noqa: E402  pylint: disable=wrong-import-position
+
 CPACK, CONFIG, VERSION = sys.argv[1:4]
 CLEAR, BLACK, YELLOW = (0, 0, 0, 0), (0, 0, 0, 255), (255, 255, 0, 255)
 
@@ -97,7 +100,10 @@ class DebContents(unittest.TestCase):
         for name in ("libc6", "libsdl2-2.0-0"):
             self.assertRegex(depends.get(name, ""), r"\(>= [^)]+\)", f"computed {name}: {depends}")
         self.assertIn("libgl1", depends, f"libGL is opened at run time: {depends}")
+        self.assertIn("libwayland-client0", depends, f"linked for the wait on Wayland: {depends}")
+        self.assertEqual(field("Recommends"), "libdecor-0-plugin-1-cairo",
+                         "what draws a window's frame on Wayland where the compositor does not")
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
+    run_unittests(sys.argv[:1] + sys.argv[4:])

@@ -3,6 +3,9 @@ and no other; and Kalvo prints the table's message for each cause that needs no 
 
 import glob, os, re, subprocess, sys, unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from blackbox import run_unittests  # noqa: E402  pylint: disable=wrong-import-position
+
 ROOT, KALVO = sys.argv[1:3]
 # A literal that ends in ": " has the reason appended where it is printed.
 PRINTED = {re.sub(r"(%[-0-9.]*[a-z]|: $)", lambda m: m[0].rstrip() + " …" if m[0] == ": " else "…",
@@ -15,6 +18,7 @@ PRINTED.discard("kalvo: …")  # a message box's echo; the table gives each box 
 TABLE = open(f"{ROOT}/README.md", encoding="utf-8").read().split("\n## Troubleshooting\n")[1]
 EXPLAINED = set(re.findall(r"^\| `(kalvo: [^`]*)`", TABLE.split("\n## ")[0], re.M))
 CAUSES = [({}, "no display to show"), ({"DISPLAY": ":9999"}, "cannot reach the display ("),
+          ({"WAYLAND_DISPLAY": "kalvo-none", "DISPLAY": ":9999"}, "cannot reach the display ("),
           ({"SDL_VIDEODRIVER": "dummy"}, "SDL_"), ({"SDL_VIDEODRIVER": "no"}, "cannot open")]
 
 
@@ -33,4 +37,4 @@ class Messages(unittest.TestCase):
             self.assertEqual((done.returncode, len(matches)), (1, 1), f"{extra}: said {said}")
 
 
-unittest.main(argv=sys.argv[:1], verbosity=2)
+run_unittests(sys.argv[:1])

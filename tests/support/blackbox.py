@@ -1,12 +1,30 @@
-"""What every black-box test shares, whatever it runs Kalvo in: it waits for
-the condition it checks, up to a deadline, never for a fixed time; and it is
-told where the thing under test is and where to keep what it saw."""
+"""What every black-box test shares, whatever it runs Kalvo in: the window's
+own words; what "at rest" means for a picture; waits for the condition a test
+checks, up to a deadline, never for a fixed time; and being told where the
+thing under test is and where to keep what it saw."""
 
 import argparse
 import os
 import sys
 import time
 import unittest
+
+MAIN_CAPTION = "Kalvo 1.0.0"
+APP_TITLE = "Kalvo"
+# What the script was told on its command line (main() fills it in).
+ARGS = argparse.Namespace()
+
+# The picture holds still from the throw's 120th frame: the die lies still
+# from the 100th, then the camera closes in for 20 frames. That is 119
+# intervals of at least 20 ms after the first frame, which follows the
+# release; Kalvo counts whole ms, so rounding may take 1 ms off the total.
+REST_FRAME = 120
+REST_S = (REST_FRAME - 1) * 0.020 - 0.001
+# At rest: the same picture in at least this many shots over at least this
+# long. A busy machine holds a moving picture for a few hundred ms, once in
+# a while for longer: one frame came 1.5 s after the last, mid-throw.
+STILL_S = 2.0
+STILL_SHOTS = 5
 
 
 def wait_until(condition, timeout, interval=0.05):
@@ -19,14 +37,51 @@ def wait_until(condition, timeout, interval=0.05):
         time.sleep(interval)
 
 
-def run_tests(args, subject):
-    """Runs the calling script's tests: --SUBJECT PATH --artifacts DIR, kept
-    in args for them."""
+def shots(take, timeout, interval):
+    """(when, take()) again and again for timeout seconds. Each is stamped
+    once taken, so no earlier than what it shows."""
+    deadline = time.monotonic() + timeout
+    while True:
+        pixels = take()
+        taken = time.monotonic()
+        yield taken, pixels
+        if taken > deadline:
+            return
+        time.sleep(interval)
+
+
+def still(pictures):
+    """(picture, when first seen) once the (when, picture) series stays the
+    same over STILL_SHOTS shots and STILL_S, or None if it ends first."""
+    picture, since, count = None, None, 0
+    for taken, pixels in pictures:
+        if pixels != picture:
+            picture, since, count = pixels, taken, 0
+        count += 1
+        if count >= STILL_SHOTS and taken - since >= STILL_S:
+            return picture, since
+    return None
+
+
+def run_unittests(argv):
+    """unittest's main over the calling script's tests, verbose. A run that
+    runs no test fails: Python 3.11 calls it "OK"."""
+    result = unittest.main(argv=argv, verbosity=2, exit=False).result
+    if not result.testsRun:
+        print("expected at least one test to run; none did", file=sys.stderr)
+        sys.exit(5)
+    sys.exit(not result.wasSuccessful())
+
+
+def main(*options):
+    """Runs the calling script's tests, told --OPTION VALUE for each option
+    (such as where the program is, and the artifacts folder, which it makes),
+    kept in ARGS for them; the rest goes to unittest."""
     parser = argparse.ArgumentParser()
-    parser.add_argument("--" + subject, required=True)
-    parser.add_argument("--artifacts", required=True)
-    options, rest = parser.parse_known_args()
-    setattr(args, subject, getattr(options, subject))
-    args.artifacts = options.artifacts
-    os.makedirs(args.artifacts, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
+    for option in options:
+        parser.add_argument("--" + option.replace("_", "-"), required=True)
+    known, rest = parser.parse_known_args()
+    vars(ARGS).update(vars(known))
+    if "artifacts" in options:
+        os.makedirs(ARGS.artifacts, exist_ok=True)
+    run_unittests([sys.argv[0], *rest])

@@ -3,7 +3,6 @@ a headless Chromium of its own to open it in, and a user's means of looking
 at and poking the page (clicks, keys, screenshots). It knows nothing of
 Kalvo's internals: frames are counted where WebGL clears its picture."""
 
-import argparse
 import functools
 import http.server
 import io
@@ -20,11 +19,9 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from blackbox import run_tests, wait_until  # noqa: E402  pylint: disable=wrong-import-position
-
-MAIN_CAPTION = "Kalvo 1.0.0"
-APP_TITLE = "Kalvo"
-ARGS = argparse.Namespace(site=None, artifacts=None)
+# pylint: disable=wrong-import-position,unused-import
+from blackbox import (APP_TITLE, ARGS, MAIN_CAPTION, REST_S, main, shots,  # noqa: E402,F401
+                      still, wait_until)
 
 # Before any page script: every frame begins with one clear of the picture.
 FRAME_COUNTER = """
@@ -162,6 +159,11 @@ class Browser:
             image.save(os.path.join(ARGS.artifacts, tag + ".png"))
         return image
 
+    def still(self, timeout):
+        """(picture, when first seen) once at rest, or None if not within
+        timeout seconds."""
+        return still(shots(lambda: self.shot().tobytes(), timeout, 0.05))
+
     def console(self):
         return [entry["message"] for entry in self.driver.get_log("browser")]
 
@@ -178,7 +180,3 @@ class PageTest(unittest.TestCase):
         self.addCleanup(browser.close)
         return browser
 
-
-def main():
-    """Runs the calling script's tests: --site PATH --artifacts DIR."""
-    run_tests(ARGS, "site")

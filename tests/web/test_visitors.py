@@ -38,7 +38,6 @@ WASM_VERSION = """for (const name of ["instantiate", "instantiateStreaming"]) {
 
 
 class VisitorTests(PageTest):
-    still_picture = test_page.PageTests.still_picture
     spinning = test_page.PageTests.spinning
 
     def phone(self):
@@ -49,7 +48,7 @@ class VisitorTests(PageTest):
     def thrown_to_rest(self, browser, how):
         """The die thrown by `how` comes to rest face up, and the live region
         names the face the picture shows."""
-        self.assertTrue(self.still_picture(browser, 20), "expected %s to throw the die" % how)
+        self.assertTrue(browser.still(30), "expected %s to throw the die, and it to rest" % how)
         tint, pips, _ = top_face(browser.shot(re.sub(r"\W+", "-", how)))
         self.assertIn(pips, FACES_OF_TINT[tint], "expected a face up after %s" % how)
         self.assertEqual(wait_until(lambda: browser.text("face"), 5), "The die shows %d." % pips)
@@ -222,4 +221,4 @@ def marked_site(folder, version, mtime):
 
 
 if __name__ == "__main__":
-    main()
+    main("site", "artifacts")

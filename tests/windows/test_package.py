@@ -3,7 +3,6 @@ manifest and version read back from the built program, text files that
 Notepad shows as lines, and the installer run silently under Wine in a
 prefix of its own, then the uninstaller."""
 
-import argparse
 import glob
 import os
 import re
@@ -17,10 +16,9 @@ import pefile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
-from blackbox import wait_until  # noqa: E402
+from blackbox import ARGS, main, wait_until  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
-ARGS = argparse.Namespace()
 WINDOWS_10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
 
 
@@ -151,14 +149,5 @@ class InstallerTest(unittest.TestCase):
         self.assertIsNone(self.registry(uninstall_key, "EstimatedSize"))
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    for option in ("program", "version", "zip", "installer", "wine_home"):
-        parser.add_argument("--" + option.replace("_", "-"), required=True)
-    options, rest = parser.parse_known_args()
-    vars(ARGS).update(vars(options))
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
-
-
 if __name__ == "__main__":
-    main()
+    main("program", "version", "zip", "installer", "wine_home")

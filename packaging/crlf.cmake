@@ -1,5 +1,0 @@
-# Copies a text file with CRLF line ends: cmake -DIN=FILE -DOUT=FILE -P crlf.cmake
-file(READ ${IN} text)
-string(REPLACE "\r\n" "\n" text "${text}")
-string(REPLACE "\n" "\r\n" text "${text}")
-file(WRITE ${OUT} "${text}")

@@ -1,0 +1,107 @@
+"""Kalvo on a Wayland desktop: a weston of the test's own nested in its Xvfb.
+With both Wayland and X11 at hand Kalvo talks Wayland, at the output's scale;
+where the Wayland socket does not answer, or the user asks for X11, it shows
+an X11 window as before."""
+
+import os
+import re
+import tempfile
+import unittest
+
+from harness import MAIN_CAPTION, NEXT_FRAME_S, Screen, Weston, main
+from test_throw import check_face_up, throw
+
+# The desktop entry the shell matches the window's app id against.
+DESKTOP_ENTRY = os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "kalvo.desktop")
+SIZE = (238, 189)
+
+
+def buffers_of_the_window(log, surface):
+    """(buffer scales set, buffer sizes attached) on the window's surface, as
+    the Wayland library's own trace (WAYLAND_DEBUG) of what Kalvo sent."""
+    sizes = dict(re.findall(r"create_buffer\(new id wl_buffer@(\d+), \d+, (\d+, \d+),", log))
+    scales = set(re.findall(r"wl_surface@%s\.set_buffer_scale\((\d+)\)" % surface, log))
+    attached = {sizes.get(buffer) for buffer in
+                re.findall(r"wl_surface@%s\.attach\(wl_buffer@(\d+)," % surface, log)}
+    return scales, attached
+
+
+class WaylandTest(unittest.TestCase):
+    def setUp(self):
+        self.screen = Screen()
+        self.addCleanup(self.screen.close)
+
+    def shown(self, weston, program):
+        """The box weston shows Kalvo's window in, checked to be a Wayland
+        window of the desktop entry's app id and the start-up size."""
+        shown = weston.wait_toplevel(MAIN_CAPTION)
+        self.assertTrue(shown, "expected weston to show %r within 15 s; it shows %s (%s)"
+                        % (MAIN_CAPTION, weston.toplevels(), program.output()[-2000:]))
+        role, app_id, box = shown
+        self.assertEqual((role, app_id), ("xdg_toplevel", os.path.basename(DESKTOP_ENTRY)[:-8]),
+                         "expected a Wayland window whose app id names the desktop entry")
+        self.assertEqual((box[2] - box[0], box[3] - box[1]), SIZE, "logical size")
+        return box
+
+    def test_desktop_at_scale_2_native_sharp_and_driven_by_the_mouse(self):
+        weston = Weston(self.screen, "scale2", scale=2, xwayland=True)
+        self.assertIn("DISPLAY", weston.env, "expected XWayland's display beside Wayland's")
+        program = weston.start("scale2", env={"WAYLAND_DEBUG": "client"})
+        box = self.shown(weston, program)
+        surface = re.search(r"get_xdg_surface\(new id xdg_surface@\d+, wl_surface@(\d+)\)",
+                            program.output()).group(1)
+        self.assertEqual(buffers_of_the_window(program.output(), surface),
+                         ({"2"}, {"%d, %d" % (SIZE[0] * 2, SIZE[1] * 2)}),
+                         "expected buffers of twice the size at buffer scale 2")
+        self.assertIsNone(self.screen.spin_problem(weston.window, box=weston.pixels(box)))
+        weston.shot(box, "scale2-spin")
+
+        middle = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        away = weston.corner_away_from(box)
+        throw(self, self.screen, weston.window, box=weston.pixels(box),
+              left_click=lambda: weston.click(*middle, 1, away=away))
+        check_face_up(self, weston.shot(box, "scale2-at-rest"))
+
+        weston.click(*middle, 3, away=away)
+        self.assertTrue(self.screen.changes(weston.window, NEXT_FRAME_S, box=weston.pixels(box)),
+                        "expected a right release to bring the spin back")
+        weston.key("Escape")
+        status = program.wait(10)
+        self.assertEqual(status, 0, "expected exit status 0 within 10 s of Escape; got %s (%s)"
+                         % (status, program.output()[-2000:]))
+
+    def test_scale_1_and_the_close_box(self):
+        weston = Weston(self.screen, "scale1", scale=1)
+        program = weston.start("scale1")
+        box = self.shown(weston, program)
+        self.assertIsNone(self.screen.spin_problem(weston.window, box=weston.pixels(box)))
+        self.screen.shot(weston.window, "scale1-desktop")
+        # libdecor's close box: the last button on the title bar above the picture.
+        weston.click(box[2] - 16, box[1] - 12, 1)
+        status = program.wait(10)
+        self.assertEqual(status, 0, "expected exit status 0 within 10 s of the close box; got %s "
+                         "(%s)" % (status, program.output()[-2000:]))
+
+    def assert_x11_window(self, program, why):
+        window = self.screen.wait_window(MAIN_CAPTION)
+        self.assertIsNotNone(window, "expected an X11 window %s; got none (%s)"
+                             % (why, program.output()))
+        self.assertEqual(self.screen.size(window), SIZE)
+        self.screen.key(window, "Escape")
+        self.assertEqual(program.wait(10), 0, program.output())
+
+    def test_x11_where_the_wayland_socket_does_not_answer(self):
+        with tempfile.TemporaryDirectory() as runtime_dir:
+            program = self.screen.start("no-socket", env={"XDG_RUNTIME_DIR": runtime_dir,
+                                                          "WAYLAND_DISPLAY": "wayland-none"})
+            self.assert_x11_window(program, "where WAYLAND_DISPLAY names no socket")
+
+    def test_sdl_videodriver_x11_is_honoured(self):
+        weston = Weston(self.screen, "asked-x11", scale=1)
+        program = weston.start("asked-x11", env={"SDL_VIDEODRIVER": "x11"})
+        self.assert_x11_window(program, "when SDL_VIDEODRIVER asks for x11")
+        self.assertNotIn(MAIN_CAPTION, weston.toplevels())
+
+
+if __name__ == "__main__":
+    main("program", "artifacts")
