@@ -1,7 +1,7 @@
 // The browser backend: Kalvo's picture on a page's canvas, the page's events
 // turned into Kalvo's, and a browser timer for the wait between them. The
-// page (index.html) owns the message box, the closed notice and the live
-// region; what every platform does lives in the shared runtime.
+// page (index.html, page.js) owns the message box, the closed notice and the
+// live region; what every platform does lives in the shared runtime.
 #include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/eventloop.h>
@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "app/input.h"
+#include "app/pointer_gesture.h"
 #include "app/runtime.h"
 #include "platform/web/web_gl.h"
 #include "platform/web/web_wait.h"
@@ -27,7 +28,7 @@ constexpr Hdc kPicture1Hdc{1};
 // What emscripten_set_timeout gives to cancel its wait with.
 using TimeoutId = decltype(emscripten_set_timeout(nullptr, 0, nullptr));
 
-// What the page offers the program (index.html's kalvoPage). The bodies are
+// What the page offers the program (page.js's kalvoPage). The bodies are
 // JavaScript, which clang-format would take apart as C++.
 // clang-format off
 EM_JS(void, KalvoPageShowMessage, (const char* text, const char* title, bool error), {
@@ -38,6 +39,41 @@ EM_JS(void, KalvoPageStopped, (const char* why), { kalvoPage.stopped(UTF8ToStrin
 EM_JS(void, KalvoPageAnnounce, (const char* text), { kalvoPage.announce(UTF8ToString(text)); });
 // Set by the page once it has reported an error that escaped to it.
 EM_JS(bool, KalvoPageFailed, (), { return kalvoPage.failed; });
+
+// The HTML5 API has no Pointer Events: these pass them on as they come, and
+// the page's two buttons as the releases they stand for (Kalvo's left and
+// right buttons, app/input.h). The press is the picture's, and so is its
+// release wherever it ends (pointer capture). Nothing on the picture
+// scrolls, zooms or selects (the page's style).
+EM_JS(void, KalvoListen, (const char* canvas_selector), {
+  var canvas = document.querySelector(UTF8ToString(canvas_selector));
+  var listening = new AbortController();
+  var options = { signal: listening.signal };
+  var types = { mouse: 0, touch: 1, pen: 2 };
+  function pass(phase) {
+    return function (event) {
+      if (phase === 0) {
+        event.preventDefault();
+        // Refused only for a pointer already gone; its release is then lost.
+        try { canvas.setPointerCapture(event.pointerId); } catch (refused) {}
+      }
+      _KalvoPointer(phase, event.pointerId, types[event.pointerType] || 0, event.button,
+                    event.buttons, event.clientX, event.clientY, event.timeStamp);
+    };
+  }
+  ["pointerdown", "pointermove", "pointerup", "pointercancel"].forEach(function (name, phase) {
+    canvas.addEventListener(name, pass(phase), options);
+  });
+  // A capture lost without a release (the picture hidden) is a cancel.
+  canvas.addEventListener("lostpointercapture", pass(3), options);
+  document.getElementById("throw").addEventListener("click", function () { _KalvoControl(1); }, options);
+  document.getElementById("pick-up").addEventListener("click", function () { _KalvoControl(2); }, options);
+  canvas.kalvoListening = listening;
+});
+EM_JS(void, KalvoUnlisten, (const char* canvas_selector), {
+  var canvas = document.querySelector(UTF8ToString(canvas_selector));
+  if (canvas.kalvoListening) canvas.kalvoListening.abort();
+});
 // clang-format on
 
 // performance.now(), in whole microseconds: finer than any browser reports it.
@@ -47,11 +83,7 @@ class WebCounter final : public CounterSource {
   std::int64_t Count() override { return std::llround(emscripten_get_now() * 1000); }
 };
 
-std::int16_t ButtonOf(std::uint16_t button) {
-  if (button == 0) return kLeftButton;
-  if (button == 2) return kRightButton;
-  return 0;
-}
+enum PointerPhase { kPointerDown = 0, kPointerMove = 1, kPointerUp = 2, kPointerCancel = 3 };
 
 class WebBackend final : public Backend {
  public:
@@ -70,16 +102,19 @@ class WebBackend final : public Backend {
   void ShowMessageBox(std::string_view text, std::string_view title, bool error) override;
   void Close() override;
 
+  // A Pointer Event on the picture, as KalvoListen passes it on.
+  void Pointer(int phase, const PointerSample& sample);
+  // The page's button for `button`'s release over the picture.
+  void Control(std::int16_t button);
+
  private:
   static void OnTimeout(void* user_data);
   static EM_BOOL OnResize(int type, const EmscriptenUiEvent* event, void* user_data);
-  static EM_BOOL OnMouseDown(int type, const EmscriptenMouseEvent* event, void* user_data);
-  static EM_BOOL OnMouseUp(int type, const EmscriptenMouseEvent* event, void* user_data);
   static EM_BOOL OnKeyDown(int type, const EmscriptenKeyboardEvent* event, void* user_data);
   static EM_BOOL OnContextLost(int type, const void* reserved, void* user_data);
 
   void FitCanvas();
-  void Handle(const Event& event);
+  void Handle(const Presses& events);
   void RunDueAndWait();
   void Wait(std::optional<std::int64_t> deadline);
   void AnnounceFace();
@@ -89,6 +124,7 @@ class WebBackend final : public Backend {
   WebCounter counter_;
   UniformGenerator random_;
   Runtime runtime_{*this, random_};
+  PointerGesture gesture_;
   int width_ = 0;  // the canvas's drawing buffer, in device pixels
   int height_ = 0;
   std::optional<TimeoutId> timeout_;  // the pending wait, if any
@@ -105,9 +141,7 @@ void WebBackend::Start() {
 
 void WebBackend::Show() {
   emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnResize);
-  // A press counts on the picture, its release wherever it ends.
-  emscripten_set_mousedown_callback(kCanvas, this, EM_FALSE, OnMouseDown);
-  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnMouseUp);
+  KalvoListen(kCanvas);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnKeyDown);
   emscripten_set_webglcontextlost_callback(kCanvas, this, EM_FALSE, OnContextLost);
   hooked_ = true;
@@ -128,8 +162,7 @@ void WebBackend::Unhook() {
   timeout_.reset();
   if (!hooked_) return;
   emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
-  emscripten_set_mousedown_callback(kCanvas, nullptr, EM_FALSE, nullptr);
-  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+  KalvoUnlisten(kCanvas);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
   emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, nullptr);
   hooked_ = false;
@@ -154,11 +187,29 @@ void WebBackend::FitCanvas() {
 
 // Every event and every wake-up ends here: what the event made due runs now,
 // and the next wait is armed for what is due after it.
-void WebBackend::Handle(const Event& event) {
+void WebBackend::Handle(const Presses& events) {
+  if (events.begin() == events.end()) return;  // most pointer moves
   if (KalvoPageFailed()) return Unhook();
-  runtime_.Handle(event);
+  for (const Event& event : events) runtime_.Handle(event);
   RunDueAndWait();
 }
+
+void WebBackend::Pointer(int phase, const PointerSample& sample) {
+  switch (phase) {
+    case kPointerDown:
+      return Handle(gesture_.Down(sample));
+    case kPointerMove:
+      return Handle(gesture_.Move(sample));
+    case kPointerUp:
+      return Handle(gesture_.Up(sample));
+    default:
+      return Handle(gesture_.Cancel(sample.id));
+  }
+}
+
+// Exactly what a press and release over the picture raise: Kalvo ignores
+// what it would ignore from the mouse.
+void WebBackend::Control(std::int16_t button) { Handle({MouseDown{button}, MouseUp{button}}); }
 
 void WebBackend::RunDueAndWait() {
   if (KalvoPageFailed()) return Unhook();
@@ -198,24 +249,14 @@ void WebBackend::OnTimeout(void* user_data) {
 EM_BOOL WebBackend::OnResize(int /*type*/, const EmscriptenUiEvent* /*event*/, void* user_data) {
   auto* self = static_cast<WebBackend*>(user_data);
   self->FitCanvas();
-  self->Handle(ShapeChanged{});
-  return EM_FALSE;
-}
-
-EM_BOOL WebBackend::OnMouseDown(int /*type*/, const EmscriptenMouseEvent* event, void* user_data) {
-  static_cast<WebBackend*>(user_data)->Handle(MouseDown{ButtonOf(event->button)});
-  return EM_TRUE;
-}
-
-EM_BOOL WebBackend::OnMouseUp(int /*type*/, const EmscriptenMouseEvent* event, void* user_data) {
-  static_cast<WebBackend*>(user_data)->Handle(MouseUp{ButtonOf(event->button)});
+  self->Handle({ShapeChanged{}});
   return EM_FALSE;
 }
 
 EM_BOOL WebBackend::OnKeyDown(int /*type*/, const EmscriptenKeyboardEvent* event, void* user_data) {
   auto* self = static_cast<WebBackend*>(user_data);
   const bool escape = std::string_view(event->key) == "Escape";
-  self->Handle(KeyDown{escape ? kKeyEscape : std::int16_t{0}});
+  self->Handle({KeyDown{escape ? kKeyEscape : std::int16_t{0}}});
   // Only Escape is Kalvo's; every other key keeps its use in the browser.
   return escape ? EM_TRUE : EM_FALSE;
 }
@@ -230,13 +271,30 @@ EM_BOOL WebBackend::OnContextLost(int /*type*/, const void* /*reserved*/, void* 
   return EM_FALSE;
 }
 
+// Lives as long as the page: the browser calls back into it after main returns.
+WebBackend& TheBackend() {
+  static WebBackend backend;
+  return backend;
+}
+
 }  // namespace
 
 int RunKalvo() {
-  // Lives as long as the page: the browser calls back into it after main returns.
-  static WebBackend backend;
+  WebBackend& backend = TheBackend();
   backend.Start();
   return backend.Status();
 }
 
 }  // namespace kalvo
+
+// What KalvoListen calls: exported under these names, for the page's events.
+extern "C" EMSCRIPTEN_KEEPALIVE void KalvoPointer(int phase, int id, int type, int button,
+                                                  int buttons, double x, double y, double time_ms) {
+  const kalvo::PointerSample sample{
+      id, static_cast<kalvo::PointerType>(type), button, buttons, x, y, time_ms};
+  kalvo::TheBackend().Pointer(phase, sample);
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void KalvoControl(int button) {
+  kalvo::TheBackend().Control(static_cast<std::int16_t>(button));
+}

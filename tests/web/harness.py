@@ -11,6 +11,7 @@ import shutil
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 from PIL import Image
@@ -65,7 +66,7 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 class Browser:
     """A headless Chromium showing the page at a given size and device scale."""
 
-    def __init__(self, url, width=800, height=600, scale=1.0, flags=()):
+    def __init__(self, url, width=800, height=600, scale=1.0, flags=(), mobile=False):
         self.profile = tempfile.mkdtemp(prefix="kalvo-chromium-")
         options = webdriver.ChromeOptions()
         options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
@@ -75,7 +76,9 @@ class Browser:
         service = Service(shutil.which("chromedriver") or "/usr/bin/chromedriver")
         self.driver = webdriver.Chrome(options=options, service=service)
         self.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height,
-                 deviceScaleFactor=scale, mobile=False)
+                 deviceScaleFactor=scale, mobile=mobile)
+        if mobile:  # a phone: touch only
+            self.cdp("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
         self.cdp("Page.addScriptToEvaluateOnNewDocument", source=FRAME_COUNTER)
         self.driver.get(url)
 
@@ -120,6 +123,26 @@ class Browser:
         for kind in ("mousePressed", "mouseReleased"):
             self.cdp("Input.dispatchMouseEvent", type=kind, x=x, y=y, button=button,
                      clickCount=1, modifiers=mask)
+
+    def touch(self, at, kind, fingers):
+        """A touch event at time `at` (seconds since the epoch, which the page
+        sees as the event's time): `fingers` maps each finger that goes down,
+        moves or (touchEnd) lifts to its place, (x, y) in CSS pixels."""
+        points = [{"id": finger, "x": x, "y": y} for finger, (x, y) in fingers.items()]
+        self.cdp("Input.dispatchTouchEvent", type=kind, touchPoints=points, timestamp=at)
+
+    def tap(self, hold_s, place=None):
+        """One finger on the picture (or at `place`), lifted `hold_s` later."""
+        place = place or self.canvas_centre()
+        at = time.time()
+        self.touch(at, "touchStart", {0: place})
+        self.touch(at + hold_s, "touchEnd", {0: place})
+
+    def press(self, button, down_at, up_at, pointer="mouse"):
+        """`button` pressed at one place and let go at another, (x, y) in CSS pixels."""
+        for kind, (x, y) in (("mousePressed", down_at), ("mouseReleased", up_at)):
+            self.cdp("Input.dispatchMouseEvent", type=kind, x=x, y=y, button=button,
+                     clickCount=1, pointerType=pointer)
 
     def key(self, key, code, key_code, modifiers=()):
         mask = sum(MODIFIERS[m] for m in modifiers)
