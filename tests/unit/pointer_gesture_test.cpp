@@ -22,10 +22,11 @@ std::string Said(const Presses& events) {
 
 // One contact down at (0, 0) at 0 ms, moved to (dx, 0) at move_ms, up there at up_ms.
 std::string Contact(PointerType type, int button, double up_ms, double dx = 0, double move_ms = 0) {
+  // One statement a call: the operands of + come in no set order.
   PointerGesture g;
-  return Said(g.Down({1, type, button, 1, 0, 0, 0})) +
-         Said(g.Move({1, type, -1, 1, dx, 0, move_ms})) +
-         Said(g.Up({1, type, button, 0, dx, 0, up_ms}));
+  std::string said = Said(g.Down({1, type, button, 1, 0, 0, 0}));
+  said += Said(g.Move({1, type, -1, 1, dx, 0, move_ms}));
+  return said + Said(g.Up({1, type, button, 0, dx, 0, up_ms}));
 }
 
 TEST(PointerGesture, ATapIsALeftReleaseAStillHoldARightOneAndAMouseNeverHolds) {
@@ -45,11 +46,13 @@ TEST(PointerGesture, OnlyTheFirstPointerCountsACancelledOneNotAtAllAndChordsDo) 
   std::string said = Said(g.Down({1, PointerType::kTouch, 0, 1, 0, 0, 0}));
   said += Said(g.Down({2, PointerType::kTouch, 0, 1, 50, 0, 10}));
   said += Said(g.Move({2, PointerType::kTouch, -1, 1, 90, 0, 20}));  // not the first's drag
-  said += Said(g.Up({2, PointerType::kTouch, 0, 0, 90, 0, 30})) + Said(g.Cancel(2));
+  said += Said(g.Up({2, PointerType::kTouch, 0, 0, 90, 0, 30}));
+  said += Said(g.Cancel(2));
   EXPECT_EQ(said + "|" + Said(g.Up({1, PointerType::kTouch, 0, 0, 0, 0, 600})), "|d2u2");
 
   said = Said(g.Down({3, PointerType::kMouse, 0, 1, 0, 0, 700}));
-  said += Said(g.Down({3, PointerType::kMouse, 2, 2, 0, 0, 705})) + Said(g.Cancel(3));
+  said += Said(g.Down({3, PointerType::kMouse, 2, 2, 0, 0, 705}));
+  said += Said(g.Cancel(3));
   EXPECT_EQ(said + "|" + Said(g.Up({3, PointerType::kMouse, 0, 0, 0, 0, 710})), "d1lostd2lost|")
       << "its release lost, then cancelled";
 
