@@ -17,6 +17,7 @@ import unittest
 from PIL import Image
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common import utils as selenium_utils
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 # pylint: disable=wrong-import-position,unused-import
@@ -63,6 +64,18 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+class LoopbackService(Service):
+    """chromedriver, reached at 127.0.0.1: selenium's own "localhost" needs
+    an /etc/hosts, which a bare system may lack."""
+
+    @property
+    def service_url(self):
+        return "http://127.0.0.1:%d" % self.port
+
+    def is_connectable(self):
+        return selenium_utils.is_connectable(self.port, "127.0.0.1")
+
+
 class Browser:
     """A headless Chromium showing the page at a given size and device scale."""
 
@@ -73,7 +86,7 @@ class Browser:
         for flag in (*QUIET_FLAGS, "--user-data-dir=" + self.profile, *flags):
             options.add_argument(flag)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        service = Service(shutil.which("chromedriver") or "/usr/bin/chromedriver")
+        service = LoopbackService(shutil.which("chromedriver") or "/usr/bin/chromedriver")
         self.driver = webdriver.Chrome(options=options, service=service)
         self.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height,
                  deviceScaleFactor=scale, mobile=mobile)
