@@ -93,6 +93,7 @@ class PictureBox {
   float height_ = static_cast<float>(TwipsToPixels(kPicture1HeightTwips, kDefaultDpi));
 };
 
+// Timer1: it ticks while Enabled, on the grid Timer1Schedule keeps.
 struct Timer {
   bool Enabled = true;
 };
