@@ -12,9 +12,16 @@ namespace {
 std::string Said(const Presses& events) {
   std::string text;
   for (const Event& event : events) {
-    if (const auto* down = std::get_if<MouseDown>(&event))
-      text += "d" + std::to_string(down->button);
-    if (const auto* up = std::get_if<MouseUp>(&event)) text += "u" + std::to_string(up->button);
+    // Appended piece by piece: "d" + std::to_string(…) trips MinGW GCC 12's
+    // -Wrestrict.
+    if (const auto* down = std::get_if<MouseDown>(&event)) {
+      text += 'd';
+      text += std::to_string(down->button);
+    }
+    if (const auto* up = std::get_if<MouseUp>(&event)) {
+      text += 'u';
+      text += std::to_string(up->button);
+    }
     if (std::holds_alternative<PressesLost>(event)) text += "lost";
   }
   return text;
