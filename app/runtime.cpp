@@ -19,7 +19,8 @@ std::string OneLine(std::string_view text) {
 }  // namespace
 
 void Backend::Log(std::string_view line) {
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
 }
 
 Runtime::Runtime(Backend& backend, RandomSource& random)

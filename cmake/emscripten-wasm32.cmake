@@ -9,8 +9,10 @@ include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 # and no handler's catch runs.
 set(CMAKE_CXX_FLAGS_INIT "-fexceptions")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions")
-# What the page fetches is the code: a release is built for size.
-set(CMAKE_CXX_FLAGS_RELEASE_INIT "-Oz -flto -DNDEBUG")
+# What the page fetches is the code: a release is built for size. Set whole,
+# since CMake would append its own -O3 to an _INIT value, and the last -O wins
+# (at the link too, where the wasm is optimised).
+set(CMAKE_CXX_FLAGS_RELEASE "-Oz -flto -DNDEBUG" CACHE STRING "Flags for a release build")
 
 # em++ runs its JavaScript tools under Node, which finds Debian's modules
 # (acorn among them) only through NODE_PATH.

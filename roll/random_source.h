@@ -1,8 +1,8 @@
 // The source of the throw's chance: uniform single-precision values in [0, 1).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <random>
 
 namespace kalvo {
@@ -22,8 +22,13 @@ class UniformGenerator final : public RandomSource {
  public:
   void Seed(std::uint32_t seed) { engine_.seed(seed); }
   void SeedFromClock() override {
-    const auto now = std::chrono::system_clock::now().time_since_epoch().count();
-    Seed(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
+    // timespec_get rather than std::chrono's clock, which can throw a
+    // system_error whose messages the browser build would have to carry.
+    std::timespec now{};
+    std::timespec_get(&now, TIME_UTC);
+    const auto seconds = static_cast<std::uint64_t>(now.tv_sec);
+    Seed(static_cast<std::uint32_t>(now.tv_nsec) ^ static_cast<std::uint32_t>(seconds) ^
+         static_cast<std::uint32_t>(seconds >> 32));
   }
   float NextUniform() override {
     constexpr float kUnit = 1.0F / 16777216.0F;  // 2^-24

@@ -40,15 +40,24 @@ EM_JS(void, KalvoPageAnnounce, (const char* text), { kalvoPage.announce(UTF8ToSt
 // Set by the page once it has reported an error that escaped to it.
 EM_JS(bool, KalvoPageFailed, (), { return kalvoPage.failed; });
 
-// The HTML5 API has no Pointer Events: these pass them on as they come, and
-// the page's two buttons as the releases they stand for (Kalvo's left and
-// right buttons, app/input.h). The press is the picture's, and so is its
-// release wherever it ends (pointer capture). Nothing on the picture
-// scrolls, zooms or selects (the page's style).
+// The page's events, passed on as they come to the functions exported below:
+// Pointer Events (which the HTML5 API lacks), the page's two buttons as the
+// releases they stand for (Kalvo's left and right buttons, app/input.h), the
+// keys, the window's resizes and the loss of the context. One listener of
+// our own, since the HTML5 API's would weigh more than all of Kalvo's page.
+// The press is the picture's, and so is its release wherever it ends
+// (pointer capture). Nothing on the picture scrolls, zooms or selects (the
+// page's style).
 EM_JS(void, KalvoListen, (const char* canvas_selector), {
   var canvas = document.querySelector(UTF8ToString(canvas_selector));
   var listening = new AbortController();
   var options = { signal: listening.signal };
+  // Only Escape is Kalvo's; every other key keeps its use in the browser.
+  addEventListener("keydown", function (event) {
+    if (_KalvoKeyDown(event.key === "Escape")) event.preventDefault();
+  }, options);
+  addEventListener("resize", function () { _KalvoResize(); }, options);
+  canvas.addEventListener("webglcontextlost", function () { _KalvoContextLost(); }, options);
   var types = { mouse: 0, touch: 1, pen: 2 };
   function pass(phase) {
     return function (event) {
@@ -106,12 +115,13 @@ class WebBackend final : public Backend {
   void Pointer(int phase, const PointerSample& sample);
   // The page's button for `button`'s release over the picture.
   void Control(std::int16_t button);
+  // Whether the key was Kalvo's.
+  bool Key(bool escape);
+  void Resized();
+  void ContextLost();
 
  private:
   static void OnTimeout(void* user_data);
-  static EM_BOOL OnResize(int type, const EmscriptenUiEvent* event, void* user_data);
-  static EM_BOOL OnKeyDown(int type, const EmscriptenKeyboardEvent* event, void* user_data);
-  static EM_BOOL OnContextLost(int type, const void* reserved, void* user_data);
 
   void FitCanvas();
   void Handle(const Presses& events);
@@ -140,10 +150,7 @@ void WebBackend::Start() {
 }
 
 void WebBackend::Show() {
-  emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnResize);
   KalvoListen(kCanvas);
-  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnKeyDown);
-  emscripten_set_webglcontextlost_callback(kCanvas, this, EM_FALSE, OnContextLost);
   hooked_ = true;
 }
 
@@ -161,10 +168,7 @@ void WebBackend::Unhook() {
   if (timeout_) emscripten_clear_timeout(*timeout_);
   timeout_.reset();
   if (!hooked_) return;
-  emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
   KalvoUnlisten(kCanvas);
-  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
-  emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, nullptr);
   hooked_ = false;
 }
 
@@ -246,29 +250,22 @@ void WebBackend::OnTimeout(void* user_data) {
   self->RunDueAndWait();
 }
 
-EM_BOOL WebBackend::OnResize(int /*type*/, const EmscriptenUiEvent* /*event*/, void* user_data) {
-  auto* self = static_cast<WebBackend*>(user_data);
-  self->FitCanvas();
-  self->Handle({ShapeChanged{}});
-  return EM_FALSE;
+void WebBackend::Resized() {
+  FitCanvas();
+  Handle({ShapeChanged{}});
 }
 
-EM_BOOL WebBackend::OnKeyDown(int /*type*/, const EmscriptenKeyboardEvent* event, void* user_data) {
-  auto* self = static_cast<WebBackend*>(user_data);
-  const bool escape = std::string_view(event->key) == "Escape";
-  self->Handle({KeyDown{escape ? kKeyEscape : std::int16_t{0}}});
-  // Only Escape is Kalvo's; every other key keeps its use in the browser.
-  return escape ? EM_TRUE : EM_FALSE;
+bool WebBackend::Key(bool escape) {
+  Handle({KeyDown{escape ? kKeyEscape : std::int16_t{0}}});
+  return escape;
 }
 
 // The browser took the context away (a GPU reset, too many contexts): no
 // frame may draw into it again, so the frames stop and the page says why.
-EM_BOOL WebBackend::OnContextLost(int /*type*/, const void* /*reserved*/, void* user_data) {
-  auto* self = static_cast<WebBackend*>(user_data);
-  self->Unhook();
-  self->Log("kalvo: the browser lost the WebGL context; the frames have stopped");
+void WebBackend::ContextLost() {
+  Unhook();
+  Log("kalvo: the browser lost the WebGL context; the frames have stopped");
   KalvoPageStopped("The browser lost Kalvo's WebGL context, so Kalvo has stopped.");
-  return EM_FALSE;
 }
 
 // Lives as long as the page: the browser calls back into it after main returns.
@@ -288,6 +285,14 @@ int RunKalvo() {
 }  // namespace kalvo
 
 // What KalvoListen calls: exported under these names, for the page's events.
+extern "C" EMSCRIPTEN_KEEPALIVE bool KalvoKeyDown(bool escape) {
+  return kalvo::TheBackend().Key(escape);
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void KalvoResize() { kalvo::TheBackend().Resized(); }
+
+extern "C" EMSCRIPTEN_KEEPALIVE void KalvoContextLost() { kalvo::TheBackend().ContextLost(); }
+
 extern "C" EMSCRIPTEN_KEEPALIVE void KalvoPointer(int phase, int id, int type, int button,
                                                   int buttons, double x, double y, double time_ms) {
   const kalvo::PointerSample sample{

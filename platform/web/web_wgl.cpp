@@ -4,6 +4,7 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/web/web_gl.h"
 
@@ -81,11 +82,16 @@ EM_JS(void, KalvoWebGlEnable, (unsigned capability), { Module.kalvoGl.enable(cap
 
 // clang-format on
 
+// To the console, as the desktop's warnings go to stderr.
+void Warn(const std::string& line) {
+  std::fputs(("kalvo: " + line + "\n").c_str(), stderr);
+}
+
 }  // namespace
 
 int WebWgl::ChoosePixelFormat(Hdc /*hdc*/, const PIXELFORMATDESCRIPTOR& pfd) {
   if (!KalvoBrowserHasWebGl()) {
-    std::fprintf(stderr, "kalvo: this browser offers no WebGL\n");
+    Warn("this browser offers no WebGL");
     return 0;
   }
   // A WebGL drawing buffer is RGBA, 8 bits a channel, presented as if double
@@ -94,8 +100,8 @@ int WebWgl::ChoosePixelFormat(Hdc /*hdc*/, const PIXELFORMATDESCRIPTOR& pfd) {
                     pfd.cDepthBits <= 16 && pfd.cAccumBits == 0 && pfd.cAuxBuffers == 0 &&
                     (pfd.dwFlags & PFD_SUPPORT_OPENGL) != 0;
   if (!fits) {
-    std::fprintf(stderr, "kalvo: WebGL has no pixel format with %u colour and %u depth bits\n",
-                 pfd.cColorBits, pfd.cDepthBits);
+    Warn("WebGL has no pixel format with " + std::to_string(pfd.cColorBits) + " colour and " +
+         std::to_string(pfd.cDepthBits) + " depth bits");
     return 0;
   }
   return 1;
@@ -111,8 +117,7 @@ bool WebWgl::SetPixelFormat(Hdc /*hdc*/, int format, const PIXELFORMATDESCRIPTOR
 Hglrc WebWgl::wglCreateContext(Hdc /*hdc*/) {
   const int context = KalvoWebGlCreateContext(canvas_.c_str(), alpha_, depth_);
   if (context == 0) {
-    std::fprintf(stderr, "kalvo: the canvas %s gave no WebGL context (depth %d)\n", canvas_.c_str(),
-                 depth_ ? 1 : 0);
+    Warn("the canvas " + canvas_ + " gave no WebGL context (depth " + (depth_ ? "1" : "0") + ")");
     return Hglrc::kNone;
   }
   return static_cast<Hglrc>(context);
@@ -120,7 +125,7 @@ Hglrc WebWgl::wglCreateContext(Hdc /*hdc*/) {
 
 bool WebWgl::wglMakeCurrent(Hdc /*hdc*/, Hglrc hglrc) {
   if (KalvoWebGlMakeCurrent(static_cast<int>(hglrc))) return true;
-  std::fprintf(stderr, "kalvo: no WebGL context %d to make current\n", static_cast<int>(hglrc));
+  Warn("no WebGL context " + std::to_string(static_cast<int>(hglrc)) + " to make current");
   return false;
 }
 
