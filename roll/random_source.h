@@ -22,13 +22,12 @@ class UniformGenerator final : public RandomSource {
  public:
   void Seed(std::uint32_t seed) { engine_.seed(seed); }
   void SeedFromClock() override {
-    // timespec_get rather than std::chrono's clock, which can throw a
-    // system_error whose messages the browser build would have to carry.
-    std::timespec now{};
-    std::timespec_get(&now, TIME_UTC);
-    const auto seconds = static_cast<std::uint64_t>(now.tv_sec);
-    Seed(static_cast<std::uint32_t>(now.tv_nsec) ^ static_cast<std::uint32_t>(seconds) ^
-         static_cast<std::uint32_t>(seconds >> 32));
+    // The wall clock's seconds, and the process's own clock for what differs
+    // within a second. Not std::chrono's clocks: they can throw a
+    // system_error, whose messages the browser build would have to carry.
+    const auto seconds = static_cast<std::uint64_t>(std::time(nullptr));
+    const auto ticks = static_cast<std::uint32_t>(std::clock());
+    Seed(static_cast<std::uint32_t>(seconds ^ (seconds >> 32U)) ^ (ticks * 2654435761U));
   }
   float NextUniform() override {
     constexpr float kUnit = 1.0F / 16777216.0F;  // 2^-24
