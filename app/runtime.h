@@ -119,6 +119,10 @@ class Runtime final {
   // need not wait for it: Handle may come at any time.
   std::optional<std::int64_t> RunDue();
 
+  // The counter reading from which Timer1 finds the next frame due; empty
+  // before the first frame. For a backend whose wake-ups come on time.
+  std::optional<std::int64_t> NextFrameDue() const { return form_.NextFrameDueCount(); }
+
   bool Ended() const { return unloaded_; }
   // The window's frame state, for a backend that tells more than it draws.
   const FrameState& Frame() const { return form_.State(); }

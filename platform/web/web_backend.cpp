@@ -228,8 +228,8 @@ void WebBackend::Wait(std::optional<std::int64_t> deadline) {
   if (timeout_) emscripten_clear_timeout(*timeout_);
   timeout_.reset();
   if (!deadline) return;
-  deadline_ = *deadline;
-  const std::int64_t ms = TimeoutMs(*deadline - counter_.Count(), counter_.Frequency());
+  deadline_ = WaitTarget(*deadline, runtime_.NextFrameDue());
+  const std::int64_t ms = TimeoutMs(deadline_ - counter_.Count(), counter_.Frequency());
   timeout_ = emscripten_set_timeout(OnTimeout, static_cast<double>(ms), this);
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "timing/cls_time_counter.h"
 
@@ -18,6 +19,16 @@ namespace kalvo {
 
 inline constexpr std::int64_t kAfterTickUs = 300;
 inline constexpr std::int64_t kSpinUs = 750;
+
+// What a wake-up waits for: the tick, or the frame's due reading if later.
+// The grid keeps a tick that falls a little before a frame is due, counting
+// on the wake-up to come late enough to draw (timing/timer1_schedule.h).
+// Woken on time instead, that tick would find nothing due, and the frame
+// would wait a whole tick more (25 ms after the last); after a timeout that
+// fired late, every next tick falls so.
+inline std::int64_t WaitTarget(std::int64_t tick, std::optional<std::int64_t> due) {
+  return due && *due > tick ? *due : tick;
+}
 
 // Counts from now to where the wait for `deadline` ends.
 inline std::int64_t WaitEnd(std::int64_t deadline, std::int64_t frequency) {

@@ -3,6 +3,7 @@
 // frames that Timer1's grid then draws, on the counter's own scale.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -53,24 +54,32 @@ TEST(BrowserWait, WakesJustPastTheDeadlineWithAShortSpin) {
 
 // What the runtime does with each wake-up (its RunDue): the tick kept, its
 // wait, and a frame when Timer1's tick finds one due. Drawing takes up to
-// 3 ms and the timer fires up to 0.4 ms late, both varying, and the clock
-// reads in steps of 0.1 ms, as a browser's does.
-TEST(BrowserWait, EveryFrameComes20MsAfterTheLast) {
+// 3 ms, the timer fires up to 0.4 ms late, and one time in ten up to 2.5 ms
+// late (a busy page), and the clock reads in steps of 0.1 ms, as a
+// browser's does. A late wake-up delays its own frame, and may leave the
+// next one on the tick after its due reading, but no frame waits a whole
+// tick more.
+TEST(BrowserWait, EveryFrameComes20MsAfterTheLastUnlessItsWakeUpWasLate) {
   FakeClock clock;
   clock.coarse = true;
   Timer1Schedule schedule(clock.Frequency(), clock.now, 5);
   std::optional<clsTimeCounter> counter;
   std::vector<std::int64_t> frames;  // getTime() at each
+  std::vector<bool> late;            // whether its wake-up was
   std::uint32_t seed = 7;
   const auto random_us = [&seed](std::uint32_t below) {
     seed = seed * 1'103'515'245U + 12'345U;
     return static_cast<std::int64_t>((seed >> 8) % below);
   };
   while (frames.size() < 300) {
-    const std::int64_t tick =
-        schedule.NextTick(counter ? counter->dueCount(20) : std::optional<std::int64_t>{});
-    Sleep(clock, TimeoutMs(tick - clock.now, clock.Frequency()), random_us(400));
-    SpinTo(clock, tick);
+    const std::optional<std::int64_t> due =
+        counter ? counter->dueCount(20) : std::optional<std::int64_t>{};
+    const std::int64_t tick = schedule.NextTick(due);
+    const std::int64_t target = WaitTarget(tick, due);
+    const bool busy = random_us(10) == 0;
+    Sleep(clock, TimeoutMs(target - clock.now, clock.Frequency()),
+          busy ? 400 + random_us(2100) : random_us(400));
+    SpinTo(clock, target);
     const std::int64_t now = clock.Count();
     if (now < tick) continue;
     schedule.Ticked(now);
@@ -80,12 +89,18 @@ TEST(BrowserWait, EveryFrameComes20MsAfterTheLast) {
     }
     if (counter->isInterval(20)) {
       frames.push_back(counter->getTime());
+      late.push_back(busy);
       clock.now += random_us(3000);
     }
   }
+  int delayed = 0;
   for (std::size_t i = 1; i < frames.size(); ++i) {
-    ASSERT_EQ(frames[i] - frames[i - 1], 20) << "frame " << i;
+    const std::int64_t gap = frames[i] - frames[i - 1];
+    const bool after_late = late[i] || late[i - 1];
+    if (after_late && gap > 20) ++delayed;
+    ASSERT_EQ(gap, after_late ? std::clamp<std::int64_t>(gap, 20, 23) : 20) << "frame " << i;
   }
+  EXPECT_GT(delayed, 5) << "the busy wake-ups should have delayed some frames";
 }
 
 }  // namespace
