@@ -63,6 +63,13 @@ def still(pictures):
     return None
 
 
+def kept(image, tag=None):
+    """The image, saved among the artifacts as TAG.png if tagged."""
+    if tag:
+        image.save(os.path.join(ARGS.artifacts, tag + ".png"))
+    return image
+
+
 def run_unittests(argv):
     """unittest's main over the calling script's tests, verbose. A run that
     runs no test fails: Python 3.11 calls it "OK"."""
