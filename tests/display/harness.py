@@ -1,6 +1,6 @@
-"""What the display tests share: a private Xvfb, the program under test on
-it, and a user's means of looking at and poking its windows (python-xlib to
-look, xdotool to type and click). It knows nothing of Kalvo's internals."""
+"""What the display tests share: a private Xvfb, the program on it, and a
+user's means of looking (python-xlib) and poking (xdotool). It knows nothing
+of Kalvo's internals."""
 
 import contextlib
 import os
@@ -17,13 +17,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
 # pylint: disable=wrong-import-position,unused-import
 from blackbox import (APP_TITLE, ARGS, MAIN_CAPTION, REST_FRAME, REST_S, STILL_S,  # noqa: E402,F401
-                      main, shots, still, wait_until)
+                      kept, main, shots, still, wait_until)
 from xvfb import nested_weston, xvfb_display  # noqa: E402
 
-# Waits on the picture look this often. Frames come every 20 ms at best, so
-# counting changes needs shots closer together than that.
-SHOT_S = 0.05
-COUNT_SHOT_S = 0.01
+# Frames come every 20 ms at best: counting changes needs closer shots.
+SHOT_S, COUNT_SHOT_S = 0.05, 0.01
 # Changes that make a spin: a second's frames at the least.
 SPIN_CHANGES = 20
 # How long a test watches for something that must not happen.
@@ -33,7 +31,7 @@ NEXT_FRAME_S = 10
 
 
 class Program:
-    """A process whose standard output and error go to a file among the artifacts."""
+    """A process whose output goes to a log among the artifacts."""
 
     def __init__(self, command, env, tag):
         self.log_path = os.path.join(ARGS.artifacts, tag + ".log")
@@ -45,7 +43,7 @@ class Program:
         return self.proc.poll() is None
 
     def wait(self, timeout):
-        """Exit status, or None while it still runs after timeout seconds."""
+        """Exit status, or None if still running after timeout seconds."""
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -108,8 +106,8 @@ class Screen:
         return geometry.width, geometry.height
 
     def icon_problem(self, window):
-        """What is wrong with the window's _NET_WM_ICON, or None: it should hold
-        a 16 and a 32 pixel image of opaque black and yellow on clear."""
+        """What is wrong with _NET_WM_ICON (a 16 and a 32 pixel image of opaque
+        black and yellow on clear), or None."""
         values = window.get_full_property(self.x.intern_atom("_NET_WM_ICON"), 0).value
         sizes, i = [], 0
         while i < len(values):
@@ -122,25 +120,20 @@ class Screen:
         return None if sorted(sizes) == [(16, 16), (32, 32)] else "icon sizes %s" % sizes
 
     def shot(self, window, tag=None):
-        """The window's pixels as an RGB image; saved among the artifacts if tagged."""
+        """The window's pixels, saved among the artifacts if tagged."""
         width, height = self.size(window)
         raw = window.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF).data
-        image = Image.frombytes("RGB", (width, height), raw, "raw", "BGRX")
-        if tag:
-            image.save(os.path.join(ARGS.artifacts, tag + ".png"))
-        return image
+        return kept(Image.frombytes("RGB", (width, height), raw, "raw", "BGRX"), tag)
 
     def set_resources(self, text):
-        """The screen's X resources, as "xrdb -merge" of text into none would
-        leave them; programs read them when they connect."""
+        """The X resources programs read when they connect, as xrdb sets them."""
         root = self.x.screen().root
         root.change_property(self.x.intern_atom("RESOURCE_MANAGER"), self.x.intern_atom("STRING"),
                              8, text.encode())
         self.x.sync()
 
     def shots(self, window, timeout, interval=SHOT_S, box=None):
-        """(when, pixels) of the window, or of the box (left, top, right,
-        bottom) within it, again and again for timeout seconds."""
+        """(when, pixels) of the window, or of a box within it, for timeout s."""
         def take():
             image = self.shot(window)
             return (image.crop(box) if box else image).tobytes()
@@ -149,13 +142,12 @@ class Screen:
     def changes(self, window, timeout, box=None):
         """Whether the picture changes within timeout seconds."""
         shots = self.shots(window, timeout, box=box)
-        _, first = next(shots)
+        first = next(shots)[1]
         return any(pixels != first for _, pixels in shots)
 
     def count_changes(self, window, wanted, timeout, box=None):
-        """How often the picture changes, counted up to wanted, and stopped
-        early if it holds still for STILL_S. Each change is at least one frame,
-        so wanted changes are at least that many frames however slow they come."""
+        """How often the picture changes (each at least one frame), up to
+        wanted, stopping once it holds still for STILL_S."""
         seen, previous, since = 0, None, None
         for taken, pixels in self.shots(window, timeout, COUNT_SHOT_S, box):
             if pixels != previous:
@@ -168,9 +160,7 @@ class Screen:
         return seen
 
     def spin_problem(self, window, box=None, timeout=15):
-        """What is wrong with the idle spin, or None: it should change the
-        picture SPIN_CHANGES times within timeout s, never holding still for
-        STILL_S."""
+        """What is wrong with the idle spin, or None."""
         changes = self.count_changes(window, SPIN_CHANGES, timeout, box)
         if changes == SPIN_CHANGES:
             return None
@@ -178,8 +168,7 @@ class Screen:
                 "for %.1f s; it changed %d times" % (SPIN_CHANGES, timeout, STILL_S, changes))
 
     def still(self, window, timeout, box=None):
-        """(picture, when first seen) once at rest, or None if not within
-        timeout seconds."""
+        """(picture, when first seen) once at rest within timeout s, or None."""
         return still(self.shots(window, timeout, box=box))
 
     def xdotool(self, *args):
@@ -198,7 +187,7 @@ class Screen:
         self.xdotool("mousemove", "--window", window.id, x, y, "click", button)
 
     def close_box(self, window):
-        """What a window manager sends when the close box is clicked."""
+        """As a window manager does when the close box is clicked."""
         message = protocol.event.ClientMessage(
             window=window, client_type=self.x.intern_atom("WM_PROTOCOLS"),
             data=(32, [self.x.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
@@ -207,13 +196,11 @@ class Screen:
 
 
 class Weston:
-    """A weston of its own in a Screen's Xvfb, at an output scale, optionally
-    with XWayland: a Wayland desktop that xdotool's input on the Xvfb reaches
-    as a user's. Looked at through its window on the Xvfb and its own account
-    of what it shows (weston-debug's scene graph)."""
+    """A weston nested in a Screen's Xvfb, at an output scale, optionally with
+    XWayland, reached by xdotool's input as a user's. Looked at through its
+    window on the Xvfb and its scene graph (weston-debug)."""
 
-    # The output in logical pixels: within the Xvfb at scale 2, with room
-    # beside it for the pointer to start from.
+    # In logical pixels: within the Xvfb at scale 2, with room beside it.
     WIDTH, HEIGHT = 480, 360
     OUTPUT_CAPTION = "Weston Compositor - screen0"
 
@@ -230,11 +217,10 @@ class Weston:
         screen.stack.callback(lambda: (server.terminate(), server.wait()))
         self.env = {"XDG_RUNTIME_DIR": runtime_dir, "WAYLAND_DISPLAY": socket}
         self.window = screen.wait_window(self.OUTPUT_CAPTION)
-        # The X keyboard focus for good: weston hands the keyboard to the window
-        # it activates, and takes it back while its output window has no focus.
+        # weston hands its windows the keyboard only while its own has the focus.
         screen.xdotool("windowfocus", "--sync", self.window.id)
         if xwayland:
-            # Started on the first X client's connection; DISPLAY names it from the start.
+            # Started on the first X client's connection.
             said = wait_until(lambda: re.search(r"xserver listening on display (:\d+)",
                                                 self.output()), 15)
             self.env["DISPLAY"] = said.group(1)
@@ -244,12 +230,10 @@ class Weston:
             return log.read()
 
     def start(self, tag, env=None):
-        """The program under test on this desktop."""
         return self.screen.start(tag, env=dict(self.env, **(env or {})))
 
     def toplevels(self):
-        """{title: (role, app id, (left, top, right, bottom) in logical pixels)} of the
-        windows weston shows."""
+        """{title: (role, app id, box in logical pixels)} of weston's windows."""
         dump = subprocess.run(["weston-debug", "scene-graph"],
                               env=dict(self.screen.env, **self.env), capture_output=True,
                               text=True, timeout=20, check=True).stdout
@@ -260,39 +244,25 @@ class Weston:
                     dump)}
 
     def wait_toplevel(self, title, timeout=15):
-        """(role, app id, box) of the window, once weston shows it."""
         return wait_until(lambda: self.toplevels().get(title), timeout)
 
     def pixels(self, box):
-        """A box in logical pixels as (left, top, right, bottom) in the output window's."""
+        """A box in logical pixels as one in the output window's."""
         return tuple(edge * self.scale for edge in box)
 
     def shot(self, box, tag=None):
-        """The output's pixels within a box in logical pixels."""
-        image = self.screen.shot(self.window).crop(self.pixels(box))
-        if tag:
-            image.save(os.path.join(ARGS.artifacts, tag + ".png"))
-        return image
+        return kept(self.screen.shot(self.window).crop(self.pixels(box)), tag)
 
-    def click(self, x, y, button, away=None):
-        """At a point in logical pixels, then the pointer to the point away, so
-        that weston does not draw it over what a test reads. weston's x11
-        backend heeds the pointer only once it has entered the output window,
-        so it comes from outside."""
+    def click(self, x, y, button):
+        """At a point in logical pixels, then off to the farthest corner, away
+        from what a test reads. From outside: weston heeds it once it enters."""
         width, height = self.screen.size(self.screen.x.screen().root)
+        away = max(((cx, cy) for cx in (1, self.WIDTH - 2) for cy in (1, self.HEIGHT - 2)),
+                   key=lambda corner: abs(corner[0] - x) + abs(corner[1] - y))
         self.screen.xdotool("mousemove", width - 1, height - 1)
         self.screen.xdotool("mousemove", "--window", self.window.id, x * self.scale,
-                            y * self.scale, "click", button)
-        if away:
-            self.screen.xdotool("mousemove", "--window", self.window.id, away[0] * self.scale,
-                                away[1] * self.scale)
-
-    def corner_away_from(self, box):
-        """The corner of the output farthest from a box in logical pixels."""
-        middle = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
-        return max(((x, y) for x in (1, self.WIDTH - 2) for y in (1, self.HEIGHT - 2)),
-                   key=lambda corner: abs(corner[0] - middle[0]) + abs(corner[1] - middle[1]))
+                            y * self.scale, "click", button, "mousemove", "--window",
+                            self.window.id, away[0] * self.scale, away[1] * self.scale)
 
     def key(self, *keys):
-        """To the window weston has given the keyboard."""
         self.screen.xdotool("key", *keys)

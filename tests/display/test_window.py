@@ -3,16 +3,12 @@ picture that follows the window's size, and the ways of closing it."""
 
 import unittest
 
-from PIL import ImageChops
-
 from harness import MAIN_CAPTION, NEXT_FRAME_S, QUIET_S, Screen, main, wait_until
+from die_picture import floor_box  # found through the harness
 
 
-
-def floor_box(image):
-    """(left, top, right, bottom) of the floor's grey, or None."""
-    red, green, blue = (band.point(lambda v: 255 * (v == 128)) for band in image.split())
-    return ImageChops.multiply(ImageChops.multiply(red, green), blue).getbbox()
+def near(box, want):
+    return box and all(abs(a - b) <= 3 for a, b in zip(box, want))
 
 
 class WindowTest(unittest.TestCase):
@@ -40,18 +36,12 @@ class WindowTest(unittest.TestCase):
         start = floor_box(self.screen.shot(window, "resize-238x189"))
         for width, height in ((476, 378), (400, 520)):
             self.screen.resize(window, width, height)
-            scale = (width / 238, height / 189) * 2
-            want = tuple(edge * s for edge, s in zip(start, scale))
-
-            def fits():
-                box = floor_box(self.screen.shot(window))
-                return box and all(abs(a - b) <= 3 for a, b in zip(box, want)) and box
-
-            got = wait_until(fits, NEXT_FRAME_S)
-            self.screen.shot(window, "resize-%dx%d" % (width, height))
-            self.assertTrue(got, "at %dx%d expected the floor's box near %s (the first frame's "
-                            "%s scaled); got %s" % (width, height, want, start,
-                                                    floor_box(self.screen.shot(window))))
+            want = [edge * s for edge, s in zip(start, (width / 238, height / 189) * 2)]
+            fits = wait_until(lambda: near(floor_box(self.screen.shot(window)), want),
+                              NEXT_FRAME_S)  # pylint: disable=cell-var-from-loop
+            got = floor_box(self.screen.shot(window, "resize-%dx%d" % (width, height)))
+            self.assertTrue(fits, "at %dx%d expected the floor's box near %s (the first "
+                            "frame's %s scaled); got %s" % (width, height, want, start, got))
 
     def test_size_follows_the_desktops_scale(self):
         boxes = {}
@@ -65,10 +55,9 @@ class WindowTest(unittest.TestCase):
                 self.screen.key(window, "Escape")
                 self.assertEqual(program.wait(5), 0, program.output())
         for dpi in (144, 192):
-            want = tuple(edge * dpi / 96 for edge in boxes[None])
-            self.assertTrue(all(abs(a - b) <= 3 for a, b in zip(boxes[dpi], want)),
-                            "at Xft.dpi %d expected the floor's box near %s (96's scaled); got %s"
-                            % (dpi, want, boxes[dpi]))
+            want = [edge * dpi / 96 for edge in boxes[None]]
+            self.assertTrue(near(boxes[dpi], want), "at Xft.dpi %d expected the floor's box "
+                            "near %s (96's scaled); got %s" % (dpi, want, boxes[dpi]))
 
     def test_escape_with_any_modifiers_and_the_close_box_close(self):
         for how in ("Escape", "ctrl+shift+alt+Escape", "close box"):

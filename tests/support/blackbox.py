@@ -1,7 +1,6 @@
 """What every black-box test shares, whatever it runs Kalvo in: the window's
-own words; what "at rest" means for a picture; waits for the condition a test
-checks, up to a deadline, never for a fixed time; and being told where the
-thing under test is and where to keep what it saw."""
+words, what "at rest" means, waits for a condition up to a deadline (never a
+fixed time), and being told where the program is and where to keep what it saw."""
 
 import argparse
 import os
@@ -14,15 +13,13 @@ APP_TITLE = "Kalvo"
 # What the script was told on its command line (main() fills it in).
 ARGS = argparse.Namespace()
 
-# The picture holds still from the throw's 120th frame: the die lies still
-# from the 100th, then the camera closes in for 20 frames. That is 119
-# intervals of at least 20 ms after the first frame, which follows the
-# release; Kalvo counts whole ms, so rounding may take 1 ms off the total.
+# The picture holds still from the throw's 120th frame (the die from the
+# 100th, then the camera's 20): 119 intervals of at least 20 ms after the
+# first, less 1 ms that rounding to whole ms may take off.
 REST_FRAME = 120
 REST_S = (REST_FRAME - 1) * 0.020 - 0.001
-# At rest: the same picture in at least this many shots over at least this
-# long. A busy machine holds a moving picture for a few hundred ms, once in
-# a while for longer: one frame came 1.5 s after the last, mid-throw.
+# At rest: the same picture in this many shots over this long. A busy machine
+# once held a frame 1.5 s mid-throw.
 STILL_S = 2.0
 STILL_SHOTS = 5
 
@@ -38,8 +35,7 @@ def wait_until(condition, timeout, interval=0.05):
 
 
 def shots(take, timeout, interval):
-    """(when, take()) again and again for timeout seconds. Each is stamped
-    once taken, so no earlier than what it shows."""
+    """(when, take()) for timeout seconds, stamped after taking: never early."""
     deadline = time.monotonic() + timeout
     while True:
         pixels = take()
@@ -51,8 +47,7 @@ def shots(take, timeout, interval):
 
 
 def still(pictures):
-    """(picture, when first seen) once the (when, picture) series stays the
-    same over STILL_SHOTS shots and STILL_S, or None if it ends first."""
+    """(picture, when first seen) once the (when, picture) series holds still, or None."""
     picture, since, count = None, None, 0
     for taken, pixels in pictures:
         if pixels != picture:
@@ -63,9 +58,15 @@ def still(pictures):
     return None
 
 
+def kept(image, tag=None):
+    """The image, saved among the artifacts as TAG.png if tagged."""
+    if tag:
+        image.save(os.path.join(ARGS.artifacts, tag + ".png"))
+    return image
+
+
 def run_unittests(argv):
-    """unittest's main over the calling script's tests, verbose. A run that
-    runs no test fails: Python 3.11 calls it "OK"."""
+    """unittest's main, verbose. A run of no test fails: Python 3.11 calls it "OK"."""
     result = unittest.main(argv=argv, verbosity=2, exit=False).result
     if not result.testsRun:
         print("expected at least one test to run; none did", file=sys.stderr)
@@ -74,9 +75,8 @@ def run_unittests(argv):
 
 
 def main(*options):
-    """Runs the calling script's tests, told --OPTION VALUE for each option
-    (such as where the program is, and the artifacts folder, which it makes),
-    kept in ARGS for them; the rest goes to unittest."""
+    """Runs the calling script's tests with --OPTION VALUE for each option in
+    ARGS (the artifacts folder made); the rest of the line goes to unittest."""
     parser = argparse.ArgumentParser()
     for option in options:
         parser.add_argument("--" + option.replace("_", "-"), required=True)

@@ -1,9 +1,7 @@
-// One chosen frame of Kalvo's, drawn by render/ as the window draws a frame,
-// on each platform's GL: in the browser by Kalvo's own GL on WebGL, on Linux
-// by the system's OpenGL. The picture-agreement test compares the two.
+// A chosen frame drawn by render/ on Kalvo's GL on WebGL, or on Linux's OpenGL,
+// for the two to be compared. NAME is idle, flight, or rest1 to rest6.
 //   Linux:   kalvo_chosen_frame OUT_DIR NAME...  writes OUT_DIR/NAME.ppm on $DISPLAY
 //   Browser: chosen_frame.html?NAME              draws NAME on the page's canvas
-// NAME is idle, flight, or rest1 to rest6 (the face that ends up).
 #include <GL/gl.h>
 
 #include <cstdio>

@@ -1,6 +1,7 @@
-"""The die as a picture shows it, read as a user would: which side the
-camera looks down on, and how many pips it carries. For the screenshots of
-every platform's tests."""
+"""The die as every platform's screenshots show it, read as a user would:
+where the floor is, which side the camera looks down on, and its pips."""
+
+from PIL import ImageChops
 
 # The pale tints of the die's sides, and the faces that carry each.
 FACES_OF_TINT = {(208, 255, 208): (1, 6), (255, 208, 208): (2, 5), (208, 208, 255): (3, 4)}
@@ -38,3 +39,18 @@ def top_face(image):
             pips += 1
             red += any(image.getpixel(p) == (255, 0, 0) for p in hole)
     return tint, pips, red
+
+
+def check_face_up(test, image):
+    """That a picture at rest shows a face up, a red pip on face 1 only; its pips."""
+    tint, pips, red = top_face(image)
+    test.assertIn(pips, FACES_OF_TINT[tint], "expected the top side's tint %s to carry one of "
+                  "faces %s; it shows %d pips" % (tint, FACES_OF_TINT[tint], pips))
+    test.assertEqual(red, pips == 1, "expected red in the single pip of face 1 only")
+    return pips
+
+
+def floor_box(image):
+    """(left, top, right, bottom) of the floor's grey, or None."""
+    red, green, blue = (band.point(lambda v: 255 * (v == 128)) for band in image.split())
+    return ImageChops.multiply(ImageChops.multiply(red, green), blue).getbbox()

@@ -1,6 +1,5 @@
-// The platform, stood in for: a backend with a fake clock, context calls
-// that can fail one by one, a scripted generator, and the shared runtime on
-// them drawing through the real scene into the GL recording.
+// The platform stood in for: a backend with a fake clock, context calls that
+// fail one by one, a scripted generator, and the shared runtime on them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -71,8 +70,7 @@ class FakeWgl final : public WglApi {
   }
 };
 
-// A platform for the shared runtime: a window of a given shape, a fake clock,
-// and a log of what the runtime asked of it.
+// A window of a given shape, a fake clock, and a log of what the runtime asked.
 class FakeBackend final : public Backend {
  public:
   static constexpr Hdc kHdc{42};
@@ -103,8 +101,8 @@ class FakeBackend final : public Backend {
   std::vector<std::int64_t> frames;  // the counter at each swap
 };
 
-// The shared runtime on the fake platform, with a scripted generator, as a
-// backend drives it; frames draw through the real scene into the GL recording.
+// The shared runtime on the fake platform, drawing through the real scene
+// into the GL recording.
 struct Window {
   FakeBackend backend;
   ScriptedRandom random;
@@ -115,8 +113,7 @@ struct Window {
   int Swaps() const { return static_cast<int>(backend.frames.size()); }
   // Load, show, and the first frame.
   void Start() { runtime.Start(); }
-  // Sleeps as a backend does, to the time the runtime asks for, until
-  // `frames` more frames have been drawn (or nothing more is due).
+  // Sleeps to each time the runtime asks for, until `frames` more are drawn.
   void RunFrames(int frames) {
     const int target = Swaps() + frames;
     for (int wake = 0; wake < 8 * frames + 8 && Swaps() < target; ++wake) {

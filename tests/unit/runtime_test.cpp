@@ -1,5 +1,7 @@
 // The runtime every platform shares, driven as a backend drives it: events,
 // and RunDue whenever the time it asked for comes, on a fake clock.
+#include "app/runtime.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "app/input.h"
-#include "app/runtime.h"
 #include "tests/support/fakes.h"
 #include "timing/cls_time_counter.h"
 
@@ -30,9 +31,8 @@ TEST(FirstCountsReaching, IsTheExactInverseOfTheRounding) {
   }
 }
 
-// Four seconds of a backend that sleeps until the time RunDue asks for and
-// wakes late by its own amount each time (seven of them, so frames meet them
-// all): the counter readings of the frames drawn, and the wake-ups.
+// The counter at each frame over four seconds of a backend that sleeps until
+// RunDue's time and wakes late by one of seven amounts, and the wake-ups.
 std::vector<std::int64_t> PacedFrames(const std::int64_t (&late_us)[7], int& wake_ups) {
   testing::Window w;
   FakeBackend& backend = w.backend;
@@ -68,15 +68,14 @@ TEST(RuntimeLoop, FramesComeEvery20MsWakingOnceAFrame) {
     EXPECT_EQ(steady[i] - steady[i - 1], 20'000) << "frame " << i;
   }
 
-  // Woken well past that: never two frames within 20 ms, and never a tick
-  // that could have drawn slept through (a frame at most one 5 ms tick and
-  // the lateness after its 20 ms).
+  // Woken well past that: frames 20 ms apart at least, and no tick that could
+  // draw slept through (at most one 5 ms tick and the lateness over 20 ms).
   constexpr std::int64_t kLate[] = {0, 1300, 2400, 950, 100, 1300, 450};
   const std::vector<std::int64_t> late = PacedFrames(kLate, wake_ups);
   ASSERT_GT(late.size(), 150U);
   for (std::size_t i = 1; i < late.size(); ++i) {
-    EXPECT_GE(CountsToMilliseconds(late[i], 1'000'000) - CountsToMilliseconds(late[i - 1], 1'000'000),
-              20)
+    EXPECT_GE(
+        CountsToMilliseconds(late[i], 1'000'000) - CountsToMilliseconds(late[i - 1], 1'000'000), 20)
         << "frame " << i;
     EXPECT_LE(late[i] - late[i - 1], 25'000 + 2400) << "frame " << i;
   }
@@ -108,7 +107,8 @@ TEST(Runtime, AnErrorThatEndsAHandlerIsReportedOnceAndNoHandlerRunsAfterIt) {
   EXPECT_EQ(box_events, 1);
   EXPECT_TRUE(w.state().blnViewportDirty) << "what the frame changed before the error stays";
   EXPECT_EQ(w.state().lngCount[0], 2);
-  const std::string said = "Kalvo has to close: the picture's width, 2147483648, does not fit in a 32-bit integer.";
+  const std::string said =
+      "Kalvo has to close: the picture's width, 2147483648, does not fit in a 32-bit integer.";
   EXPECT_EQ(backend.log, (CallLog{"Show", "Error Kalvo: " + said, "Close"}));
   EXPECT_EQ(backend.lines, CallLog{"kalvo: " + said});
   EXPECT_EQ(backend.wgl.log.back(), "Delete") << "the unload still releases the context";

@@ -1,12 +1,12 @@
-"""What the browser tests share: the site served from a local static server,
-a headless Chromium of its own to open it in, and a user's means of looking
-at and poking the page (clicks, keys, screenshots). It knows nothing of
-Kalvo's internals: frames are counted where WebGL clears its picture."""
+"""What the browser tests share: the site on a local static server, a headless
+Chromium of its own, and a visitor's means of looking and poking. Frames are
+counted where WebGL clears the picture; nothing of Kalvo's internals is used."""
 
 import functools
 import http.server
 import io
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -21,8 +21,9 @@ from selenium.webdriver.common import utils as selenium_utils
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 # pylint: disable=wrong-import-position,unused-import
-from blackbox import (APP_TITLE, ARGS, MAIN_CAPTION, REST_S, main, shots,  # noqa: E402,F401
+from blackbox import (APP_TITLE, ARGS, MAIN_CAPTION, REST_S, kept, main, shots,  # noqa: E402,F401
                       still, wait_until)
+from die_picture import check_face_up  # noqa: E402
 
 # Before any page script: every frame begins with one clear of the picture.
 FRAME_COUNTER = """
@@ -35,18 +36,15 @@ if (typeof WebGLRenderingContext !== "undefined") {
   };
 }
 """
-# Chromium's share of a machine with no network: nothing it would fetch or
-# sync on its own, and a profile that starts empty.
+# Nothing Chromium would fetch or sync on its own; WebGL in software, as without a GPU.
 QUIET_FLAGS = ["--headless", "--no-sandbox", "--disable-background-networking",
                "--disable-component-update", "--disable-sync", "--no-first-run",
-               "--disable-quic", "--disable-dev-shm-usage",
-               # WebGL in software, as on a machine without a GPU
-               "--enable-unsafe-swiftshader"]
+               "--disable-quic", "--disable-dev-shm-usage", "--enable-unsafe-swiftshader"]
 MODIFIERS = {"alt": 1, "ctrl": 2, "meta": 4, "shift": 8}
 
 
 class Site:
-    """The built site on a static server of its own, on a port it picks itself."""
+    """The built site on a static server of its own, on a port of its choosing."""
 
     def __init__(self, root):
         handler = functools.partial(QuietHandler, directory=root)
@@ -65,8 +63,7 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 class LoopbackService(Service):
-    """chromedriver, reached at 127.0.0.1: selenium's own "localhost" needs
-    an /etc/hosts, which a bare system may lack."""
+    """chromedriver at 127.0.0.1: selenium's "localhost" needs an /etc/hosts."""
 
     @property
     def service_url(self):
@@ -112,7 +109,6 @@ class Browser:
         return self.js("return window.kalvoTestFrames.length")
 
     def wait_frames(self, more=1, timeout=20):
-        """Whether `more` frames come within timeout seconds."""
         start = self.frames()
         return wait_until(lambda: self.frames() >= start + more, timeout)
 
@@ -125,22 +121,12 @@ class Browser:
         return self.js("return document.getElementById(arguments[0]).textContent", element_id)
 
     def canvas_centre(self):
-        box = self.js("var r = document.getElementById('picture1').getBoundingClientRect();"
-                      "return [r.left + r.width / 2, r.top + r.height / 2]")
-        return box
-
-    def click(self, button="left", modifiers=()):
-        """A press and release of `button` over the middle of the picture."""
-        x, y = self.canvas_centre()
-        mask = sum(MODIFIERS[m] for m in modifiers)
-        for kind in ("mousePressed", "mouseReleased"):
-            self.cdp("Input.dispatchMouseEvent", type=kind, x=x, y=y, button=button,
-                     clickCount=1, modifiers=mask)
+        return self.js("var r = document.getElementById('picture1').getBoundingClientRect();"
+                       "return [r.left + r.width / 2, r.top + r.height / 2]")
 
     def touch(self, at, kind, fingers):
-        """A touch event at time `at` (seconds since the epoch, which the page
-        sees as the event's time): `fingers` maps each finger that goes down,
-        moves or (touchEnd) lifts to its place, (x, y) in CSS pixels."""
+        """A touch event the page sees at `at` (seconds since the epoch), of the
+        fingers that go down, move or lift: {finger: (x, y) in CSS pixels}."""
         points = [{"id": finger, "x": x, "y": y} for finger, (x, y) in fingers.items()]
         self.cdp("Input.dispatchTouchEvent", type=kind, touchPoints=points, timestamp=at)
 
@@ -151,9 +137,11 @@ class Browser:
         self.touch(at, "touchStart", {0: place})
         self.touch(at + hold_s, "touchEnd", {0: place})
 
-    def press(self, button, down_at, up_at, pointer="mouse"):
-        """`button` pressed at one place and let go at another, (x, y) in CSS pixels."""
-        for kind, (x, y) in (("mousePressed", down_at), ("mouseReleased", up_at)):
+    def press(self, button, down_at=None, up_at=None, pointer="mouse"):
+        """`button` pressed and let go, at (x, y) in CSS pixels or the picture's middle."""
+        centre = self.canvas_centre()
+        for kind, (x, y) in (("mousePressed", down_at or centre),
+                             ("mouseReleased", up_at or centre)):
             self.cdp("Input.dispatchMouseEvent", type=kind, x=x, y=y, button=button,
                      clickCount=1, pointerType=pointer)
 
@@ -164,17 +152,12 @@ class Browser:
                      windowsVirtualKeyCode=key_code, modifiers=mask)
 
     def shot(self, tag=None):
-        """The picture as the screen shows it, in device pixels; saved among
-        the artifacts if tagged."""
+        """The picture as the screen shows it, in device pixels."""
         png = self.driver.find_element("id", "picture1").screenshot_as_png
-        image = Image.open(io.BytesIO(png)).convert("RGB")
-        if tag:
-            image.save(os.path.join(ARGS.artifacts, tag + ".png"))
-        return image
+        return kept(Image.open(io.BytesIO(png)).convert("RGB"), tag)
 
     def still(self, timeout):
-        """(picture, when first seen) once at rest, or None if not within
-        timeout seconds."""
+        """(picture, when first seen) once at rest within timeout s, or None."""
         return still(shots(lambda: self.shot().tobytes(), timeout, 0.05))
 
     def console(self):
@@ -192,4 +175,31 @@ class PageTest(unittest.TestCase):
         browser = Browser(self.site.url, **options)
         self.addCleanup(browser.close)
         return browser
+
+    def spinning(self, browser):
+        first = browser.shot().tobytes()
+        return wait_until(lambda: browser.wait_frames(2) and browser.shot().tobytes() != first, 5)
+
+    def thrown_to_rest(self, browser, how):
+        """The picture at rest face up after `how`, the live region naming the face."""
+        rest = browser.still(30)
+        self.assertTrue(rest, "expected %s to throw the die, and it to rest" % how)
+        pips = check_face_up(self, browser.shot(re.sub(r"\W+", "-", how)))
+        self.assertEqual(wait_until(lambda: browser.text("face"), 5), "The die shows %d." % pips)
+        return rest
+
+    def picked_up(self, browser, how):
+        self.assertTrue(self.spinning(browser), "expected %s to bring the spin back" % how)
+        self.assertEqual(browser.text("face"), "", "expected the live region cleared")
+
+    def not_thrown(self, browser, how):
+        """More frames than a throw takes to rest, camera and all, and still spinning."""
+        self.assertTrue(browser.wait_frames(130, timeout=60))
+        self.assertTrue(self.spinning(browser), "expected %s not to throw the die" % how)
+        self.assertEqual(browser.text("face"), "")
+
+    def assert_frames_stop(self, browser, why):
+        before = browser.frames()
+        self.assertFalse(browser.wait_frames(1, timeout=1),
+                         "expected no frame %s; %d came" % (why, browser.frames() - before))
 

@@ -1,11 +1,10 @@
-"""The browser's picture beside the Linux program's. Chosen frames (the idle
-spin, a throw in flight, and each of the six faces at rest) are drawn by
-tests/support/chosen_frame.cpp: in headless Chromium by Kalvo's own GL on
-WebGL (SwiftShader), and under Xvfb by the system's OpenGL (Mesa's
-llvmpipe). The two must agree but for a few pixels on the edges of shapes,
-where two rasterisers may round a sample the other way; a die or a pip one
-pixel out of place must not pass, and the test checks that it does not. KALVO_CHOSEN_FRAME names the Linux
-program."""
+"""The browser's picture beside the Linux program's: chosen frames (the idle
+spin, a throw in flight, each face at rest) drawn by tests/support/
+chosen_frame.cpp, in headless Chromium by Kalvo's GL on WebGL and under Xvfb
+by Mesa. They must agree but for a few pixels on the edges of shapes, which
+two rasterisers may round apart; a die or pip one pixel out of place must
+not pass, and the test checks that it does not. KALVO_CHOSEN_FRAME names
+the Linux program."""
 
 import os
 import subprocess
@@ -13,18 +12,17 @@ import sys
 
 from PIL import Image, ImageChops
 from harness import ARGS, PageTest, Site, main, wait_until
+from die_picture import region  # found through the harness
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from xvfb import xvfb_display  # noqa: E402  pylint: disable=wrong-import-position
 
 FRAMES = ["idle", "flight"] + ["rest%d" % face for face in range(1, 7)]
-# A pixel disagrees where a channel differs by more than LEVELS. Measured on
-# these frames at this size (476 x 378): every pixel agrees to the level but
-# 9 to 21 on the edges of shapes, each wholly the colour of one side of its
-# edge, and none with a disagreeing neighbour but in pairs. A shape one pixel out of place leaves a line of
-# disagreeing pixels down each side: the red pip moved makes a run of 18,
-# the die one of 48 or more. So a frame agrees when no more than MOST pixels
-# disagree and no more than RUN of them touch.
+# Measured at 476 x 378: all pixels agree to the level but 9 to 21 on edges,
+# touching in pairs at most. A shape one pixel out of place leaves a line
+# down each side (18 for the red pip, 48 or more for the die). So a frame
+# agrees when no more than MOST pixels differ by more than LEVELS in some
+# channel, and no more than RUN of them touch.
 LEVELS = 2
 MOST = 40
 RUN = 3
@@ -44,26 +42,17 @@ def linux_frames(out):
 
 
 def disagreement(a, b):
-    """(pixels that differ by more than LEVELS in some channel, the largest
-    number of them that touch one another)."""
+    """(pixels that disagree, the most of them that touch)."""
     difference = ImageChops.difference(a, b)
     width, height = a.size
     points = {(x, y) for y in range(height) for x in range(width)
               if max(difference.getpixel((x, y))) > LEVELS}
     seen, largest = set(), 0
     for start in points:
-        if start in seen:
-            continue
-        seen.add(start)
-        todo, size = [start], 0
-        while todo:
-            x, y = todo.pop()
-            size += 1
-            for near in ((x + dx, y + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)):
-                if near in points and near not in seen:
-                    seen.add(near)
-                    todo.append(near)
-        largest = max(largest, size)
+        if start not in seen:
+            run = region(difference, start, lambda pixel: max(pixel) > LEVELS)
+            seen |= run
+            largest = max(largest, len(run))
     return len(points), largest
 
 
@@ -73,19 +62,17 @@ def agrees(a, b):
 
 
 def moved(image, inside):
-    """The image with the part where inside(pixel) holds, and its bounding
-    box, moved one pixel to the right."""
-    width, height = image.size
-    xs = [x for y in range(height) for x in range(width) if inside(image.getpixel((x, y)))]
-    ys = [y for y in range(height) for x in range(width) if inside(image.getpixel((x, y)))]
-    box = (min(xs), min(ys), max(xs) + 1, max(ys) + 1)
+    """The image with the box of the pixels where inside(pixel) holds moved
+    one pixel to the right."""
+    mask = Image.new("1", image.size)
+    mask.putdata([inside(pixel) for pixel in image.getdata()])
+    box = mask.getbbox()
     out = image.copy()
     out.paste(image.crop(box), (box[0] + 1, box[1]))
     return out
 
 
-def is_die(pixel):
-    """Neither the black around the scene nor the grey floor: the die."""
+def is_die(pixel):  # neither the black around the scene nor the grey floor
     return max(pixel) > 40 and not max(abs(c - 128) for c in pixel) <= 8
 
 

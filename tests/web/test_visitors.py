@@ -12,9 +12,7 @@ import time
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 
-import test_page
 from harness import ARGS, PageTest, Site, main, wait_until
-from die_picture import FACES_OF_TINT, top_face  # found through the harness
 
 HOLD_S, TAP_S = 0.8, 0.05  # a hold is half a second or more
 RECT = ("var r = document.getElementById('picture1').getBoundingClientRect();"
@@ -38,31 +36,10 @@ WASM_VERSION = """for (const name of ["instantiate", "instantiateStreaming"]) {
 
 
 class VisitorTests(PageTest):
-    spinning = test_page.PageTests.spinning
-
     def phone(self):
         browser = self.browser(width=360, height=740, scale=3, mobile=True)
         self.assertTrue(browser.wait_frames(3), "expected frames on the phone")
         return browser
-
-    def thrown_to_rest(self, browser, how):
-        """The die thrown by `how` comes to rest face up, and the live region
-        names the face the picture shows."""
-        self.assertTrue(browser.still(30), "expected %s to throw the die, and it to rest" % how)
-        tint, pips, _ = top_face(browser.shot(re.sub(r"\W+", "-", how)))
-        self.assertIn(pips, FACES_OF_TINT[tint], "expected a face up after %s" % how)
-        self.assertEqual(wait_until(lambda: browser.text("face"), 5), "The die shows %d." % pips)
-
-    def picked_up(self, browser, how):
-        self.assertTrue(self.spinning(browser), "expected %s to bring the spin back" % how)
-        self.assertEqual(browser.text("face"), "", "expected the live region cleared")
-
-    def not_thrown(self, browser, how):
-        """More frames than a throw takes to rest, the camera's move included,
-        and the die still spins."""
-        self.assertTrue(browser.wait_frames(130, timeout=60))
-        self.assertTrue(self.spinning(browser), "expected %s not to throw the die" % how)
-        self.assertEqual(browser.text("face"), "")
 
     def offline(self, browser):
         self.site.close()
@@ -114,8 +91,8 @@ class VisitorTests(PageTest):
         self.picked_up(browser, "Space on the pick-up button")
 
     def assert_box(self, browser, width=None):
-        """The picture inside the viewport, centred across it, in its own
-        proportions within 2 %, `width` wide, drawn at the device's scale."""
+        """The picture in the viewport, centred across it, in its proportions
+        within 2 %, `width` wide, drawn at the device's scale."""
         left, top, right, bottom, view_width, view_height, scale = rect = browser.js(RECT)
         self.assertTrue(left >= 0 and top >= 0 and right <= view_width and bottom <= view_height
                         and abs(left - (view_width - right)) <= 1, rect)
@@ -190,17 +167,15 @@ class VisitorTests(PageTest):
         os.replace(os.path.join(served, "next"), os.path.join(served, "current"))
         self.assertIn(load(), (["v1"] * 5, ["v2"] * 5), "expected no load to mix versions")
         self.assertEqual(load(), ["v2"] * 5, "expected the new version by the second load")
-        # Installing and starting a worker takes headless Chromium from 5 s
-        # to over a minute on a busy machine.
+        # Installing a worker takes headless Chromium 5 s to over a minute.
         self.assertTrue(wait_until(lambda: caches() == ["kalvo-test-v2"], 150, 1), caches())
         self.offline(browser)
         self.assertEqual(load(), ["v2"] * 5, "expected the new version offline")
 
 
 def marked_site(folder, version, mtime):
-    """The built site with each file the page runs marked with `version` (as
-    a new build changes them), its worker of that version, all changed at
-    `mtime`, which the server tells the browser."""
+    """The built site with each file the page runs marked with `version`, as
+    a new build changes them, all changed at `mtime`."""
     shutil.copytree(ARGS.site, folder)
     for name, change in (
             ("index.html", lambda t: re.sub(r"\?v=(\w+)", r"?v=\1" + version, t).replace(

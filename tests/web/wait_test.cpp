@@ -1,6 +1,5 @@
-// The browser's wait (platform/web/web_wait.h) on a fake clock with a timer
-// that fires on time, as a browser's does: where a wake-up lands, and the
-// frames that Timer1's grid then draws, on the counter's own scale.
+// The browser's wait (platform/web/web_wait.h) on a fake clock: where a
+// wake-up lands, and the frames Timer1's grid then draws.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,13 +51,11 @@ TEST(BrowserWait, WakesJustPastTheDeadlineWithAShortSpin) {
   }
 }
 
-// What the runtime does with each wake-up (its RunDue): the tick kept, its
-// wait, and a frame when Timer1's tick finds one due. Drawing takes up to
-// 3 ms, the timer fires up to 0.4 ms late, and one time in ten up to 2.5 ms
-// late (a busy page), and the clock reads in steps of 0.1 ms, as a
-// browser's does. A late wake-up delays its own frame, and may leave the
-// next one on the tick after its due reading, but no frame waits a whole
-// tick more.
+// The runtime's RunDue at each wake-up, with drawing taking up to 3 ms, the
+// timer firing up to 0.4 ms late (one time in ten up to 2.5 ms: a busy page)
+// and the clock read in 0.1 ms steps. A late wake-up delays its own frame,
+// and may leave the next on the tick after its due reading, but no frame
+// waits a whole tick more.
 TEST(BrowserWait, EveryFrameComes20MsAfterTheLastUnlessItsWakeUpWasLate) {
   FakeClock clock;
   clock.coarse = true;

@@ -1,7 +1,6 @@
-// Kalvo's GL on WebGL (platform/web/web_gl.h) as a library, with WebGL's
-// part recorded: the matrices as GL 1.1 defines them, the current colour as
-// GL keeps it, and a frame gathered into draws that give the picture its
-// primitives drawn one by one would.
+// Kalvo's GL on WebGL (platform/web/web_gl.h), with WebGL recorded: matrices
+// and the current colour as GL 1.1 defines them, and a frame gathered into
+// draws that give the picture its primitives drawn one by one would.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -84,8 +83,7 @@ void ExpectNear(const Vec3& actual, const Vec3& expected) {
   for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-5) << "axis " << i;
 }
 
-// Rotation of v by `degrees` about the unit axis k: Rodrigues' formula, not
-// a matrix.
+// v rotated by `degrees` about the unit axis k, by Rodrigues' formula.
 Vec3 Rotated(const Vec3& v, double degrees, const Vec3& k) {
   const double a = degrees * M_PI / 180;
   const Vec3 cross{k[1] * v[2] - k[2] * v[1], k[2] * v[0] - k[0] * v[2], k[0] * v[1] - k[1] * v[0]};

@@ -1,7 +1,6 @@
-"""What Windows and its users find in kalvo.exe and its packages: the
-manifest and version read back from the built program, text files that
-Notepad shows as lines, and the installer run silently under Wine in a
-prefix of its own, then the uninstaller."""
+"""What Windows finds in kalvo.exe and its packages: the manifest and version,
+text files Notepad shows as lines, and the installer and uninstaller run
+silently under Wine in a prefix of their own."""
 
 import glob
 import os
@@ -32,8 +31,7 @@ def manifest(program):
 
 
 def shortcut_targets(path):
-    """The paths a .lnk file points at, as liblnk's lnkinfo reads them: its
-    shell items, which Windows follows, and its local path."""
+    """(its shell items' path, which Windows follows, its local path), by lnkinfo."""
     info = subprocess.run(["lnkinfo", path], check=True, capture_output=True, text=True,
                           timeout=30).stdout
     names = re.findall(r"^\s*(?:Volume name|Name)\s*: (.*)$", info, re.M)
@@ -88,12 +86,9 @@ class ResourcesTest(unittest.TestCase):
 
 
 class InstallerTest(unittest.TestCase):
-    """Under a Wine prefix of the test's own, without a display: Windows'
-    own installers show no window when silent."""
-
     def wine(self, *command, timeout=300):
+        # No display: silent installers show no window. No .desktop files in the real home.
         env = dict(os.environ, KALVO_WINE_HOME=ARGS.wine_home,
-                   # No .desktop files for the Start-menu entries in the real home.
                    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         env.pop("DISPLAY", None)
         return subprocess.run([WINE_RUN, *command], env=env, capture_output=True, text=True,
@@ -114,8 +109,7 @@ class InstallerTest(unittest.TestCase):
         uninstall_key = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kalvo"
 
         def links():
-            # Only the Start menus: the users' folders link to the home
-            # folder, which may hold this very prefix.
+            # Only the Start menus: users' folders link to the home, which may hold the prefix.
             menus = [os.path.join(drive, "ProgramData"),
                      *glob.glob(os.path.join(drive, "users", "*", "AppData", "Roaming"))]
             return [link for menu in menus for link in glob.glob(
@@ -138,8 +132,7 @@ class InstallerTest(unittest.TestCase):
                         "expected EstimatedSize near kalvo.exe's %d KB; got %d KB"
                         % (program_kb, size_kb))
 
-        # The uninstaller runs a copy of itself from the temporary folder and
-        # returns at once.
+        # The uninstaller runs a copy of itself from the temporary folder, returning at once.
         result = self.wine(os.path.join(folder, "Uninstall.exe"), "/S")
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertTrue(wait_until(lambda: not installed() and not links(), 60, 0.5),

@@ -1,6 +1,5 @@
-"""kalvo.exe under Wine, on its own Xvfb, seen as a user would: the window,
-its icons and frames, a throw that comes to rest face up, a reset, Escape,
-and the message box where there is no OpenGL."""
+"""kalvo.exe under Wine on its own Xvfb, seen as a user would: the window,
+a throw and a reset, Wine's own desktop, and the box where there is no OpenGL."""
 
 import collections
 import os
@@ -15,16 +14,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "display"))
 from harness import (APP_TITLE, ARGS, MAIN_CAPTION, NEXT_FRAME_S,  # noqa: E402
                      Screen, main, wait_until)
-from test_throw import FACES_OF_TINT, throw, top_face  # noqa: E402
+from test_throw import throw  # noqa: E402
+from die_picture import check_face_up  # noqa: E402
 
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
 WINDOW_S = 60  # the first run makes the Wine prefix, which takes a while
 UNTHROWN_CHANGES = 150
-
-
-def windows_path(path):
-    """The path as Wine's programs name it: drive Z: is the root."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def box_unlike(image, colour):
@@ -50,8 +45,7 @@ class WineTest(unittest.TestCase):
 
         self.screen.xdotool("windowsize", "--sync", window.id, 300, 300)  # pips big enough to count
         throw(self, self.screen, window)
-        tint, pips, _ = top_face(self.screen.shot(window, "rest"))
-        self.assertIn(pips, FACES_OF_TINT[tint], "expected a face up; saw %d pips" % pips)
+        check_face_up(self, self.screen.shot(window, "rest"))
         self.screen.click(window, 3)
         self.assertTrue(self.screen.changes(window, NEXT_FRAME_S),
                         "expected a right release to bring the spin back")
@@ -82,12 +76,12 @@ class WineTest(unittest.TestCase):
                 self.assertEqual(program.wait(10), 0, program.output())
 
     def on_desktop(self, tag):
-        """(program, desktop window, kalvo) with Kalvo spinning on Wine's own
-        desktop, where Wine draws the caption and runs the move loop and the
-        menu mode as Windows does, and where a press outside Kalvo is another
-        window's. kalvo() is Kalvo's box on the desktop, frame and all."""
-        program = self.start(command=["explorer", "/desktop=kalvo,800x600",
-                                      windows_path(ARGS.program)], tag=tag)
+        """(program, desktop window, kalvo()) with Kalvo spinning on Wine's own
+        desktop, which runs the move loop and menu mode as Windows does, and
+        where a press outside Kalvo is another window's. kalvo() is Kalvo's box
+        on it, frame and all."""
+        z_path = "Z:" + os.path.abspath(ARGS.program).replace("/", "\\")  # Z: is the root
+        program = self.start(command=["explorer", "/desktop=kalvo,800x600", z_path], tag=tag)
         desktop = self.screen.wait_window("kalvo - Wine desktop", WINDOW_S)
         self.assertIsNotNone(desktop, "expected Wine's desktop (%s)" % program.output())
 
@@ -160,9 +154,8 @@ class WineTest(unittest.TestCase):
         self.assertIsNotNone(box, "expected a box %r; got none (%s)" % (APP_TITLE, program.output()))
         self.assertEqual(self.screen.windows(MAIN_CAPTION), [], "expected no main window")
         self.assertIn("OpenGLの初期化に失敗しました。", program.output())
-        # Without a font for them, every Japanese character is the same empty
-        # box; the message has 17 different characters, one of them twice.
-        # The box may be mapped before it is painted.
+        # Without a font, each Japanese character is the same empty box; the
+        # message has 17 different ones, one twice. Mapped before painted.
         self.assertTrue(wait_until(lambda: len(self.screen.shot(box).getcolors(1 << 16)) > 2, 10),
                         "expected the box painted within 10 s")
         ink = self.screen.shot(box, "no-glx-box").convert("L").point(lambda v: 255 * (v < 96))
