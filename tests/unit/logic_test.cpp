@@ -60,13 +60,13 @@ TEST(ClsTimeCounter, AnswersTrueAtMostOncePerIntervalFromTheLastTrue) {
     bool want;
   };
   const Step script[] = {
-      {0, 20, false},                            // the first, at time 0, only sets the mark m
-      {19'000, 20, false},  {1'000, 20, true},   // m + 20
-      {0, 20, false},       {27'000, 20, true},  // late, at m + 47: the mark moves there
-      {19'000, 20, false},  {1'000, 20, true},   // m + 67, not m + 60
-      {19'500, 20, false},  {1'000, 20, true},   // m + 86.5 is 86, even; m + 87.5 is 88
-      {20'100, 20, true},                        // m + 107.6 is 108, not 107
-      {0, 0, true},         {0, -5, true},       // no interval at all
+      {0, 20, false},                           // the first, at time 0, only sets the mark m
+      {19'000, 20, false}, {1'000, 20, true},   // m + 20
+      {0, 20, false},      {27'000, 20, true},  // late, at m + 47: the mark moves there
+      {19'000, 20, false}, {1'000, 20, true},   // m + 67, not m + 60
+      {19'500, 20, false}, {1'000, 20, true},   // m + 86.5 is 86, even; m + 87.5 is 88
+      {20'100, 20, true},                       // m + 107.6 is 108, not 107
+      {0, 0, true},        {0, -5, true},       // no interval at all
   };
   for (const std::int64_t start_ms : {123'456LL, (1LL << 31) - 30, 400 * 86'400'000LL}) {
     for (const std::int64_t per_us : {1LL, 1000LL}) {
