@@ -26,8 +26,7 @@ declare -A groups=(
 
   # the Windows build: the cross compiler; icotool, for its icon; Wine, to run
   # its tests; a Japanese font for its message box; NSIS, for its installer
-  [windows]="g++-mingw-w64-x86-64-posix icoutils wine wine64 fonts-ipafont-gothic nsis
-             python3-pefile liblnk-utils"
+  [windows]="g++-mingw-w64-x86-64-posix icoutils wine wine64 fonts-ipafont-gothic nsis"
   # the browser build: Emscripten and the Node it runs on (which also runs
   # the unit tiers), GoogleTest's source to build for wasm32, the host's
   # libpng for the icon; terser to minify kalvo.js; a headless Chromium

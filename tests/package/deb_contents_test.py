@@ -1,5 +1,5 @@
 """The Debian package, built by CPack, checked as Debian and a desktop would:
-lintian, AppStream, the menu entry, the icons, computed dependencies."""
+lintian, AppStream, the menu entry, the icons."""
 
 import configparser
 import glob
@@ -15,7 +15,7 @@ from PIL import Image
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from blackbox import run_unittests  # noqa: E402  pylint: disable=wrong-import-position
 
-CPACK, CONFIG, VERSION = sys.argv[1:4]
+CPACK, CONFIG = sys.argv[1:3]
 CLEAR, BLACK, YELLOW = (0, 0, 0, 0), (0, 0, 0, 255), (255, 255, 0, 255)
 
 
@@ -64,9 +64,6 @@ class DebContents(unittest.TestCase):
             with self.subTest(size=size), Image.open(path) as image:
                 self.assertEqual((image.size, image.mode), ((size, size), "RGBA"))
                 self.assertLessEqual(set(image.getdata()), {CLEAR, BLACK, YELLOW})
-                # Corners are off the disc; above the centre is the top wedge.
-                self.assertEqual(image.getpixel((0, 0)), CLEAR, "corner")
-                self.assertEqual(image.getpixel((size // 2, size // 4)), YELLOW, "top wedge")
         # The SVG as desktops render it (librsvg) at the largest PNG's size,
         # each pixel taken as the nearest icon colour: only edges may differ.
         size = max(pngs)
@@ -82,20 +79,6 @@ class DebContents(unittest.TestCase):
         differ = sum(nearest(p) != e for p, e in zip(drawn, expected))
         self.assertLess(differ, size * size // 20, f"{differ} of {size * size} pixels differ")
 
-    def test_control_fields_and_computed_dependencies(self):
-        field = lambda name: run("dpkg-deb", "-f", self.deb, name)[1].strip()
-        self.assertEqual((field("Package"), field("Version"), field("Section")),
-                         ("kalvo", VERSION, "games"))
-        depends = {re.match(r"\s*([^\s(]+)", d).group(1): d.strip()
-                   for d in field("Depends").split(",")}
-        # Versions on libc6 and SDL only come from dpkg-shlibdeps reading the binary.
-        for name in ("libc6", "libsdl2-2.0-0"):
-            self.assertRegex(depends.get(name, ""), r"\(>= [^)]+\)", f"computed {name}: {depends}")
-        self.assertIn("libgl1", depends, f"libGL is opened at run time: {depends}")
-        self.assertIn("libwayland-client0", depends, f"linked for the wait on Wayland: {depends}")
-        self.assertEqual(field("Recommends"), "libdecor-0-plugin-1-cairo",
-                         "what draws a window's frame on Wayland where the compositor does not")
-
 
 if __name__ == "__main__":
-    run_unittests(sys.argv[:1] + sys.argv[4:])
+    run_unittests(sys.argv[:1] + sys.argv[3:])

@@ -13,6 +13,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 
 from harness import ARGS, PageTest, Site, main, wait_until
+from die_picture import floor_box  # found through the harness
 
 HOLD_S, TAP_S = 0.8, 0.05  # a hold is half a second or more
 RECT = ("var r = document.getElementById('picture1').getBoundingClientRect();"
@@ -106,11 +107,19 @@ class VisitorTests(PageTest):
         browser = self.phone()
         self.assert_box(browser, width=238)
         browser.driver.save_screenshot(os.path.join(ARGS.artifacts, "phone-idle.png"))
+        idle = floor_share(browser.shot())
         browser.driver.find_element("id", "fill").click()
         self.assertTrue(wait_until(lambda: browser.js(RECT)[2] > 359, 10), "expected it filled")
         above, below = self.assert_box(browser, width=360)
         self.assertAlmostEqual(above, below, delta=1, msg="expected it centred down the screen")
         browser.driver.save_screenshot(os.path.join(ARGS.artifacts, "phone-filled.png"))
+        # The floor stands still while the die spins: where the viewport
+        # follows the buffer, it is at the same share of it at any size.
+        self.assertTrue(browser.wait_frames(2))
+        filled = floor_share(browser.shot("phone-filled-picture"))
+        for at_238, at_360 in zip(idle, filled):
+            self.assertAlmostEqual(at_238, at_360, delta=0.01, msg="expected the floor at the same "
+                                   "share of the picture: %s, then %s" % (idle, filled))
         browser.driver.find_element("id", "fill").click()
         browser.cdp("Emulation.setDeviceMetricsOverride", width=250, height=500,
                     deviceScaleFactor=3, mobile=True)
@@ -171,6 +180,12 @@ class VisitorTests(PageTest):
         self.assertTrue(wait_until(lambda: caches() == ["kalvo-test-v2"], 150, 1), caches())
         self.offline(browser)
         self.assertEqual(load(), ["v2"] * 5, "expected the new version offline")
+
+
+def floor_share(shot):
+    """The floor's bounds as shares of the picture's width and height."""
+    box = floor_box(shot)
+    return box and [edge / shot.size[i % 2] for i, edge in enumerate(box)]
 
 
 def marked_site(folder, version, mtime):
