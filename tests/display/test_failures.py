@@ -10,9 +10,7 @@ from harness import APP_TITLE, MAIN_CAPTION, QUIET_S, Screen, main, wait_until
 
 class FailureTest(unittest.TestCase):
     def answer_box_and_end(self, screen, program, said):
-        box = screen.wait_window(APP_TITLE)
-        self.assertIsNotNone(box, "expected a box titled %r; got none (%s)"
-                             % (APP_TITLE, program.output()))
+        box = screen.wait_window(APP_TITLE, program=program)
         self.assertIn(said, program.output())
         self.assertIsNone(program.wait(QUIET_S), "expected Kalvo to wait for the box's answer")
         screen.key(box, "Return")
