@@ -31,17 +31,15 @@ TEST(Camera, HoldsItsIdlePoseInFlightThenMovesInOverTwentyFrames) {
     double d;
     float ty, tz, ay, ax;
   };
-  const Row rows[] = {
-      {false, 0, -1, -6, -30, 5},
-      {true, 1, -1, -6, -30, 5},
-      {true, 99, -1, -6, -30, 5},
-      {true, 100, -1, -6, -30, 5},
-      {true, 101, -0.975F, -5.8571429F, -28.5F, 7},
-      {true, 110, -0.75F, -4.5714288F, -15, 25},
-      {true, 119, -0.525F, -3.2857144F, -1.5F, 43},
-      {true, 120, -0.5F, -3.1428571F, 0, 45},
-      {true, 1e6, -0.5F, -3.1428571F, 0, 45},
-  };
+  const Row rows[] = {{false, 0, -1, -6, -30, 5},
+                      {true, 1, -1, -6, -30, 5},
+                      {true, 99, -1, -6, -30, 5},
+                      {true, 100, -1, -6, -30, 5},
+                      {true, 101, -0.975F, -5.8571429F, -28.5F, 7},
+                      {true, 110, -0.75F, -4.5714288F, -15, 25},
+                      {true, 119, -0.525F, -3.2857144F, -1.5F, 43},
+                      {true, 120, -0.5F, -3.1428571F, 0, 45},
+                      {true, 1e6, -0.5F, -3.1428571F, 0, 45}};
   for (const Row& r : rows) {
     const CameraPose pose = CameraFor(r.rolling, r.d);
     EXPECT_FLOAT_EQ(static_cast<float>(pose.ty), r.ty) << "d = " << r.d;
