@@ -213,7 +213,7 @@ TEST(DieModel, EachDiscRunsRoundFromItsRightmostPointAndBadCountsDrawNothing) {
 
 TEST(Frame, ClearsSetsTheViewportAndDrawsFloorAndDieUnderTheCamera) {
   testing::Window w;
-  w.Start();
+  w.runtime.Start();
   w.random.queue = {0.7F, 0.34F};  // outcome 5, a spin of 30
   w.Click(kLeftButton);
   w.Click(kRightButton);  // idle again, turned as thrown
@@ -259,11 +259,11 @@ TEST(Frame, EveryOutcomeComesToRestFaceUpWhateverItsSpin) {
     for (double spin : {0.0, 45.0, 89.0}) {
       Gl().calls.clear();
       DrawScene({.dblElapsed = 150,
-                      .lngCount0 = 250,
-                      .blnRolling = true,
-                      .vecAngle = FinalOrientation(outcome, spin),
-                      .sngBlack = {0, 0, 0, 1},
-                      .sngRed = {1, 0, 0, 1}});
+                 .lngCount0 = 250,
+                 .blnRolling = true,
+                 .vecAngle = FinalOrientation(outcome, spin),
+                 .sngBlack = {0, 0, 0, 1},
+                 .sngRed = {1, 0, 0, 1}});
       const Vec3 up = Gl().Named("glVertex3f")[0].modelview.Direction({0, 1, 0});
       int facing_up = 0;
       int red = 0;
