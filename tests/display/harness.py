@@ -1,9 +1,9 @@
-"""What the display tests share: a private Xvfb, the program on it, and a
-user's means of looking (python-xlib) and poking (xdotool). It knows nothing
-of Kalvo's internals."""
+"""A private Xvfb, the program on it, and a user's means of looking
+(python-xlib) and poking (xdotool); nothing of Kalvo's internals."""
 
 import contextlib
 import os
+import pathlib
 import re
 import shutil
 import subprocess
@@ -42,8 +42,7 @@ class Program:
     def running(self):
         return self.proc.poll() is None
 
-    def wait(self, timeout):
-        """Exit status, or None if still running after timeout seconds."""
+    def wait(self, timeout):  # the exit status, or None if still running
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -97,17 +96,20 @@ class Screen:
                 found.append(window)
         return found
 
-    def wait_window(self, name, timeout=15):
+    def wait_window(self, name, timeout=15, program=None):
+        """The window; a test's failure, with the program's output, if none comes."""
         found = wait_until(lambda: self.windows(name), timeout)
-        return found[0] if found else None
+        if not found:
+            raise AssertionError("expected a window %r within %d s; got none (%s)" % (
+                name, timeout, program.output() if program else "no program's output"))
+        return found[0]
 
     def size(self, window):
         geometry = window.get_geometry()
         return geometry.width, geometry.height
 
     def icon_problem(self, window):
-        """What is wrong with _NET_WM_ICON (a 16 and a 32 pixel image of opaque
-        black and yellow on clear), or None."""
+        """What is wrong with _NET_WM_ICON (16 and 32 px, black and yellow on clear), or None."""
         values = window.get_full_property(self.x.intern_atom("_NET_WM_ICON"), 0).value
         sizes, i = [], 0
         while i < len(values):
@@ -119,35 +121,31 @@ class Screen:
             i += 2 + width * height
         return None if sorted(sizes) == [(16, 16), (32, 32)] else "icon sizes %s" % sizes
 
-    def shot(self, window, tag=None):
-        """The window's pixels, saved among the artifacts if tagged."""
+    def shot(self, window, tag=None):  # saved among the artifacts if tagged
         width, height = self.size(window)
         raw = window.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF).data
         return kept(Image.frombytes("RGB", (width, height), raw, "raw", "BGRX"), tag)
 
-    def set_resources(self, text):
-        """The X resources programs read when they connect, as xrdb sets them."""
+    def set_resources(self, text):  # read by programs as they connect, as xrdb sets them
         root = self.x.screen().root
         root.change_property(self.x.intern_atom("RESOURCE_MANAGER"), self.x.intern_atom("STRING"),
                              8, text.encode())
         self.x.sync()
 
     def shots(self, window, timeout, interval=SHOT_S, box=None):
-        """(when, pixels) of the window, or of a box within it, for timeout s."""
+        """(when, pixels) of the window, or a box in it, for timeout s."""
         def take():
             image = self.shot(window)
             return (image.crop(box) if box else image).tobytes()
         return shots(take, timeout, interval)
 
     def changes(self, window, timeout, box=None):
-        """Whether the picture changes within timeout seconds."""
         shots = self.shots(window, timeout, box=box)
         first = next(shots)[1]
         return any(pixels != first for _, pixels in shots)
 
     def count_changes(self, window, wanted, timeout, box=None):
-        """How often the picture changes (each at least one frame), up to
-        wanted, stopping once it holds still for STILL_S."""
+        """Changes of the picture up to wanted, stopping once it holds still for STILL_S."""
         seen, previous, since = 0, None, None
         for taken, pixels in self.shots(window, timeout, COUNT_SHOT_S, box):
             if pixels != previous:
@@ -159,23 +157,20 @@ class Screen:
                 break
         return seen
 
-    def spin_problem(self, window, box=None, timeout=15):
-        """What is wrong with the idle spin, or None."""
+    def spin_problem(self, window, box=None, timeout=15):  # None if it spins
         changes = self.count_changes(window, SPIN_CHANGES, timeout, box)
         if changes == SPIN_CHANGES:
             return None
         return ("expected the spinning die to change %d times within %d s, never holding still "
                 "for %.1f s; it changed %d times" % (SPIN_CHANGES, timeout, STILL_S, changes))
 
-    def still(self, window, timeout, box=None):
-        """(picture, when first seen) once at rest within timeout s, or None."""
+    def still(self, window, timeout, box=None):  # (picture, since) or None
         return still(self.shots(window, timeout, box=box))
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=20)
 
-    def resize(self, window, width, height):
-        """At the origin, so that the whole window lies on the screen."""
+    def resize(self, window, width, height):  # at the origin, all of it on the screen
         self.xdotool("windowmove", "--sync", window.id, 0, 0)
         self.xdotool("windowsize", "--sync", window.id, width, height)
 
@@ -186,8 +181,7 @@ class Screen:
     def click(self, window, button, x=100, y=100):
         self.xdotool("mousemove", "--window", window.id, x, y, "click", button)
 
-    def close_box(self, window):
-        """As a window manager does when the close box is clicked."""
+    def close_box(self, window):  # as a window manager does when it is clicked
         message = protocol.event.ClientMessage(
             window=window, client_type=self.x.intern_atom("WM_PROTOCOLS"),
             data=(32, [self.x.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
@@ -196,9 +190,8 @@ class Screen:
 
 
 class Weston:
-    """A weston nested in a Screen's Xvfb, at an output scale, optionally with
-    XWayland, reached by xdotool's input as a user's. Looked at through its
-    window on the Xvfb and its scene graph (weston-debug)."""
+    """A weston in a Screen's Xvfb, at a scale, maybe with XWayland; seen
+    through its window there and its scene graph (weston-debug)."""
 
     # In logical pixels: within the Xvfb at scale 2, with room beside it.
     WIDTH, HEIGHT = 480, 360
@@ -221,13 +214,10 @@ class Weston:
         screen.xdotool("windowfocus", "--sync", self.window.id)
         if xwayland:
             # Started on the first X client's connection.
+            log = pathlib.Path(self.log_path)
             said = wait_until(lambda: re.search(r"xserver listening on display (:\d+)",
-                                                self.output()), 15)
+                                                log.read_text("utf-8", "replace")), 15)
             self.env["DISPLAY"] = said.group(1)
-
-    def output(self):
-        with open(self.log_path, encoding="utf-8", errors="replace") as log:
-            return log.read()
 
     def start(self, tag, env=None):
         return self.screen.start(tag, env=dict(self.env, **(env or {})))
@@ -243,11 +233,7 @@ class Weston:
                     r" 0x[0-9a-f]+\):\n\s*position: \((-?\d+), (-?\d+)\) -> \((-?\d+), (-?\d+)\)",
                     dump)}
 
-    def wait_toplevel(self, title, timeout=15):
-        return wait_until(lambda: self.toplevels().get(title), timeout)
-
-    def pixels(self, box):
-        """A box in logical pixels as one in the output window's."""
+    def pixels(self, box):  # logical pixels to the output window's
         return tuple(edge * self.scale for edge in box)
 
     def shot(self, box, tag=None):

@@ -42,8 +42,7 @@ class ThrowTest(unittest.TestCase):
 
     def start(self, tag):
         program = self.screen.start(tag)
-        window = self.screen.wait_window(MAIN_CAPTION)
-        self.assertIsNotNone(window, program.output())
+        window = self.screen.wait_window(MAIN_CAPTION, program=program)
         self.screen.resize(window, 480, 480)
         return program, window
 

@@ -7,7 +7,7 @@ import re
 import tempfile
 import unittest
 
-from harness import MAIN_CAPTION, Screen, Weston, main
+from harness import MAIN_CAPTION, Screen, Weston, main, wait_until
 from test_throw import throw
 from die_picture import check_face_up  # found through the harness
 
@@ -32,7 +32,7 @@ class WaylandTest(unittest.TestCase):
 
     def shown(self, weston, program):
         """weston's box of Kalvo's window, checked for app id and size."""
-        shown = weston.wait_toplevel(MAIN_CAPTION)
+        shown = wait_until(lambda: weston.toplevels().get(MAIN_CAPTION), 15)
         self.assertTrue(shown, "expected weston to show %r within 15 s; it shows %s (%s)"
                         % (MAIN_CAPTION, weston.toplevels(), program.output()[-2000:]))
         role, app_id, box = shown
@@ -72,10 +72,8 @@ class WaylandTest(unittest.TestCase):
         self.assertNotIn(MAIN_CAPTION, weston.toplevels())
 
     def assert_x11_window(self, program, why):
-        window = self.screen.wait_window(MAIN_CAPTION)
-        self.assertIsNotNone(window, "expected an X11 window %s; got none (%s)"
-                             % (why, program.output()))
-        self.assertEqual(self.screen.size(window), SIZE)
+        window = self.screen.wait_window(MAIN_CAPTION, program=program)
+        self.assertEqual(self.screen.size(window), SIZE, why)
         self.screen.key(window, "Escape")
         self.assertEqual(program.wait(10), 0, program.output())
 

@@ -19,9 +19,7 @@ class WindowTest(unittest.TestCase):
 
     def launch(self, tag):
         program = self.screen.start(tag)
-        window = self.screen.wait_window(MAIN_CAPTION)
-        self.assertIsNotNone(window, "expected a window %r within 15 s; got none (%s)"
-                             % (MAIN_CAPTION, program.output()))
+        window = self.screen.wait_window(MAIN_CAPTION, program=program)
         self.assertTrue(wait_until(lambda: floor_box(self.screen.shot(window)), 10),
                         "expected the grey floor drawn within 10 s; saw none")
         return program, window

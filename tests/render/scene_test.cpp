@@ -31,17 +31,15 @@ TEST(Camera, HoldsItsIdlePoseInFlightThenMovesInOverTwentyFrames) {
     double d;
     float ty, tz, ay, ax;
   };
-  const Row rows[] = {
-      {false, 0, -1, -6, -30, 5},
-      {true, 1, -1, -6, -30, 5},
-      {true, 99, -1, -6, -30, 5},
-      {true, 100, -1, -6, -30, 5},
-      {true, 101, -0.975F, -5.8571429F, -28.5F, 7},
-      {true, 110, -0.75F, -4.5714288F, -15, 25},
-      {true, 119, -0.525F, -3.2857144F, -1.5F, 43},
-      {true, 120, -0.5F, -3.1428571F, 0, 45},
-      {true, 1e6, -0.5F, -3.1428571F, 0, 45},
-  };
+  const Row rows[] = {{false, 0, -1, -6, -30, 5},
+                      {true, 1, -1, -6, -30, 5},
+                      {true, 99, -1, -6, -30, 5},
+                      {true, 100, -1, -6, -30, 5},
+                      {true, 101, -0.975F, -5.8571429F, -28.5F, 7},
+                      {true, 110, -0.75F, -4.5714288F, -15, 25},
+                      {true, 119, -0.525F, -3.2857144F, -1.5F, 43},
+                      {true, 120, -0.5F, -3.1428571F, 0, 45},
+                      {true, 1e6, -0.5F, -3.1428571F, 0, 45}};
   for (const Row& r : rows) {
     const CameraPose pose = CameraFor(r.rolling, r.d);
     EXPECT_FLOAT_EQ(static_cast<float>(pose.ty), r.ty) << "d = " << r.d;
@@ -215,7 +213,7 @@ TEST(DieModel, EachDiscRunsRoundFromItsRightmostPointAndBadCountsDrawNothing) {
 
 TEST(Frame, ClearsSetsTheViewportAndDrawsFloorAndDieUnderTheCamera) {
   testing::Window w;
-  w.Start();
+  w.runtime.Start();
   w.random.queue = {0.7F, 0.34F};  // outcome 5, a spin of 30
   w.Click(kLeftButton);
   w.Click(kRightButton);  // idle again, turned as thrown
@@ -261,11 +259,11 @@ TEST(Frame, EveryOutcomeComesToRestFaceUpWhateverItsSpin) {
     for (double spin : {0.0, 45.0, 89.0}) {
       Gl().calls.clear();
       DrawScene({.dblElapsed = 150,
-                      .lngCount0 = 250,
-                      .blnRolling = true,
-                      .vecAngle = FinalOrientation(outcome, spin),
-                      .sngBlack = {0, 0, 0, 1},
-                      .sngRed = {1, 0, 0, 1}});
+                 .lngCount0 = 250,
+                 .blnRolling = true,
+                 .vecAngle = FinalOrientation(outcome, spin),
+                 .sngBlack = {0, 0, 0, 1},
+                 .sngRed = {1, 0, 0, 1}});
       const Vec3 up = Gl().Named("glVertex3f")[0].modelview.Direction({0, 1, 0});
       int facing_up = 0;
       int red = 0;

@@ -111,8 +111,6 @@ struct Window {
   Window() { Gl().Clear(); }
   const FrameState& state() const { return runtime.Frame(); }
   int Swaps() const { return static_cast<int>(backend.frames.size()); }
-  // Load, show, and the first frame.
-  void Start() { runtime.Start(); }
   // Sleeps to each time the runtime asks for, until `frames` more are drawn.
   void RunFrames(int frames) {
     const int target = Swaps() + frames;

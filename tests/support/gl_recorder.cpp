@@ -26,11 +26,7 @@ Vec3 Mat4::Point(const Vec3& v) const {
 }
 
 Mat4 Translation(double x, double y, double z) {
-  Mat4 r;
-  r.at(0, 3) = x;
-  r.at(1, 3) = y;
-  r.at(2, 3) = z;
-  return r;
+  return {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1}};
 }
 
 Mat4 Rotation(double degrees, double x, double y, double z) {
@@ -40,17 +36,11 @@ Mat4 Rotation(double degrees, double x, double y, double z) {
   z /= length;
   const double c = std::cos(degrees * std::numbers::pi / 180);
   const double s = std::sin(degrees * std::numbers::pi / 180);
-  Mat4 r;
-  r.at(0, 0) = x * x * (1 - c) + c;
-  r.at(0, 1) = x * y * (1 - c) - z * s;
-  r.at(0, 2) = x * z * (1 - c) + y * s;
-  r.at(1, 0) = y * x * (1 - c) + z * s;
-  r.at(1, 1) = y * y * (1 - c) + c;
-  r.at(1, 2) = y * z * (1 - c) - x * s;
-  r.at(2, 0) = z * x * (1 - c) - y * s;
-  r.at(2, 1) = z * y * (1 - c) + x * s;
-  r.at(2, 2) = z * z * (1 - c) + c;
-  return r;
+  const double t = 1 - c;
+  return {{x * x * t + c, y * x * t + z * s, z * x * t - y * s, 0,  //
+           x * y * t - z * s, y * y * t + c, z * y * t + x * s, 0,  //
+           x * z * t + y * s, y * z * t - x * s, z * z * t + c, 0,  //
+           0, 0, 0, 1}};
 }
 
 std::vector<GlCall> GlRecording::Named(const std::string& name) const {

@@ -35,16 +35,13 @@ TEST(FirstCountsReaching, IsTheExactInverseOfTheRounding) {
 // RunDue's time and wakes late by one of seven amounts, and the wake-ups.
 std::vector<std::int64_t> PacedFrames(const std::int64_t (&late_us)[7], int& wake_ups) {
   testing::Window w;
-  FakeBackend& backend = w.backend;
-  Runtime& runtime = w.runtime;
-  runtime.Start();
-  backend.frames.clear();  // the first frame is the showing's, off the schedule
-  for (std::optional<std::int64_t> next = runtime.RunDue(); next && *next < 4'000'000;
-       next = runtime.RunDue()) {
-    backend.counter.count = *next + late_us[(*next / 5000) % 7];
+  w.runtime.Start();
+  w.backend.frames.clear();  // the first frame is the showing's, off the schedule
+  for (auto next = w.runtime.RunDue(); next && *next < 4'000'000; next = w.runtime.RunDue()) {
+    w.backend.counter.count = *next + late_us[(*next / 5000) % 7];
     ++wake_ups;
   }
-  return backend.frames;
+  return w.backend.frames;
 }
 
 TEST(RuntimeLoop, FramesComeEvery20MsWakingOnceAFrame) {

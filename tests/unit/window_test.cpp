@@ -28,9 +28,8 @@ std::vector<double> Viewports() {
 TEST(FormLoad, SeedsSetsUpTheContextColoursAndProjectionThenTheShowingDraws) {
   Window w;
   w.backend.shape = {300, 200, WindowState::kNormal};
-  w.Start();
+  w.runtime.Start();
   EXPECT_EQ(w.random.seeds, 1);
-  EXPECT_EQ(w.backend.wgl.log, (testing::CallLog{"Choose", "Set", "Create", "MakeCurrent"}));
   EXPECT_FALSE(w.state().blnRolling);
   EXPECT_EQ(w.state().sngRed, (Colour{1, 0, 0, 1}));
   EXPECT_EQ(w.state().sngBlack, (Colour{0, 0, 0, 1}));
@@ -61,7 +60,7 @@ TEST(FormLoad, FailedSetUpSaysSoAndClosesWithoutDrawingAndEndsWithStatus1) {
       EXPECT_FALSE(w.runtime.RunDue()) << failing << ": nothing is due without a context";
       EXPECT_FALSE(w.runtime.Ended()) << failing << ": Escape reached Form_KeyDown";
     };
-    w.Start();
+    w.runtime.Start();
     EXPECT_EQ(w.random.seeds, 1) << failing;
     EXPECT_EQ(w.backend.log,
               (testing::CallLog{"Message Kalvo: OpenGLの初期化に失敗しました。", "Close"}))
@@ -79,7 +78,7 @@ TEST(FormLoad, FailedSetUpSaysSoAndClosesWithoutDrawingAndEndsWithStatus1) {
 
 TEST(FormResize, OneFrameForEachChangeOfSizeOrStateFittingThePictureUnlessMinimised) {
   Window w;
-  w.Start();
+  w.runtime.Start();
   for (int repeat = 0; repeat < 3; ++repeat) w.runtime.Handle(ShapeChanged{});
   EXPECT_EQ(w.Swaps(), 1) << "the showing's frame, however often told of it";
   w.RunFrames(2);
@@ -100,7 +99,7 @@ TEST(FormResize, OneFrameForEachChangeOfSizeOrStateFittingThePictureUnlessMinimi
 
 TEST(FormKeyDown, EscapeClosesForGoodAndOtherKeysDoNothing) {
   Window w;
-  w.Start();
+  w.runtime.Start();
   w.runtime.Handle(KeyDown{0});
   EXPECT_FALSE(w.runtime.Ended());
   w.runtime.Handle(KeyDown{kKeyEscape});
@@ -117,7 +116,7 @@ TEST(FormKeyDown, EscapeClosesForGoodAndOtherKeysDoNothing) {
 
 TEST(PictureMouseUp, LeftThrowsOnceRightResetsOthersDoNothing) {
   Window w;
-  w.Start();
+  w.runtime.Start();
   const FrameState& s = w.state();
   w.Click(0);
   EXPECT_FALSE(s.blnRolling || s.blnThrown || s.blnReset) << "other buttons throw nothing";
@@ -152,7 +151,7 @@ TEST(PictureMouseUp, LeftThrowsOnceRightResetsOthersDoNothing) {
 // makes its release the picture's, wherever the pointer is then.
 TEST(PictureMouseUp, OnlyTheReleaseOfAPressOverThePictureIsRaised) {
   Window w;
-  w.Start();
+  w.runtime.Start();
   const FrameState& s = w.state();
   w.runtime.Handle(MouseUp{kLeftButton});
   EXPECT_FALSE(s.blnThrown) << "pressed elsewhere, let go over the picture";
@@ -175,7 +174,7 @@ TEST(PictureMouseUp, OnlyTheReleaseOfAPressOverThePictureIsRaised) {
 
 TEST(FaceAtRest, NamesTheThrowsFaceFromItsHundredthFrameUntilTheReset) {
   Window w;
-  w.Start();
+  w.runtime.Start();
   const FrameState& s = w.state();
   w.RunFrames(5);
   EXPECT_EQ(FaceAtRest(s), std::nullopt) << "the idle spin shows no face";

@@ -37,8 +37,7 @@ class WineTest(unittest.TestCase):
 
     def test_window_icons_throw_reset_and_escape(self):
         program = self.start()
-        window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S)
-        self.assertIsNotNone(window, "expected the window; got none (%s)" % program.output())
+        window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S, program)
         self.assertEqual(self.screen.size(window), (238, 189))
         self.assertIsNone(self.screen.icon_problem(window))
         self.assertIsNone(self.screen.spin_problem(window))
@@ -63,8 +62,7 @@ class WineTest(unittest.TestCase):
                               timeout=180, check=False)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         program = self.screen.start("dpi-144", [WINE_RUN, ARGS.program], env)
-        window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S)
-        self.assertIsNotNone(window, "expected the window; got none (%s)" % program.output())
+        window = self.screen.wait_window(MAIN_CAPTION, WINDOW_S, program)
         self.assertTrue(wait_until(lambda: self.screen.size(window) == (357, 284), 5),
                         "at 144 DPI expected 357x284; got %s" % (self.screen.size(window),))
         self.screen.shot(window, "dpi-144")
@@ -76,8 +74,7 @@ class WineTest(unittest.TestCase):
         on it, frame and all."""
         z_path = "Z:" + os.path.abspath(ARGS.program).replace("/", "\\")  # Z: is the root
         program = self.start(command=["explorer", "/desktop=kalvo,800x600", z_path], tag=tag)
-        desktop = self.screen.wait_window("kalvo - Wine desktop", WINDOW_S)
-        self.assertIsNotNone(desktop, "expected Wine's desktop (%s)" % program.output())
+        desktop = self.screen.wait_window("kalvo - Wine desktop", WINDOW_S, program)
 
         def kalvo():
             shot = self.screen.shot(desktop)
@@ -137,8 +134,7 @@ class WineTest(unittest.TestCase):
 
     def test_no_opengl_says_so_and_ends(self):
         program = self.start("-extension", "GLX")
-        box = self.screen.wait_window(APP_TITLE, WINDOW_S)
-        self.assertIsNotNone(box, "expected a box %r; got none (%s)" % (APP_TITLE, program.output()))
+        box = self.screen.wait_window(APP_TITLE, WINDOW_S, program)
         self.assertEqual(self.screen.windows(MAIN_CAPTION), [], "expected no main window")
         self.assertIn("OpenGLの初期化に失敗しました。", program.output())
         self.screen.shot(box, "no-glx-box")
