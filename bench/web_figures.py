@@ -15,7 +15,6 @@ import sys
 import tempfile
 import time
 
-import numpy as np
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "tests", "web"), os.path.join(HERE, "..", "scripts")]
@@ -57,62 +56,24 @@ def cpu_share(pids, seconds):
     return used / seconds
 
 
-def browser_figures(site_dir):
-    site = Site(site_dir)
-    try:
-        firsts = []
-        for _ in range(LOADS):
-            browser = Browser(site.url)
-            try:
-                wait_until(lambda b=browser: b.frames() > 0, 30)
-                # performance.now() counts from the start of the navigation.
-                firsts.append(browser.js("return kalvoTestFrames[0]"))
-            finally:
-                browser.close()
-        print("Page load to first frame (navigation start to the first frame's clear, %d fresh "
-              "loads from a local server): median %.0f ms, range %.0f-%.0f ms"
-              % (LOADS, statistics.median(firsts), min(firsts), max(firsts)))
-
-        browser = Browser(site.url)
-        try:
-            wait_until(lambda: browser.frames() > 0, 30)
-            time.sleep(WARMUP_S)
-            pids = descendants(browser.driver.service.process.pid)
-            start = browser.frames()
-            share = cpu_share(pids, IDLE_S)
-            stamps = browser.js("return kalvoTestFrames")[start:]
-        finally:
-            browser.close()
-        p5, p50, p95 = np.percentile(np.diff(stamps), [5, 50, 95])
-        print("Frame intervals over %d s of the idle spin (%d frames): median %.2f ms, "
-              "5th percentile %.2f ms, 95th percentile %.2f ms"
-              % (IDLE_S, len(stamps), p50, p5, p95))
-        print("CPU while idle, Chromium's %d processes (headless, SwiftShader WebGL): "
-              "%.1f%% of one core" % (len(pids), 100 * share))
-    finally:
-        site.close()
-
-
-# The floor: a page of the picture's size that only clears WebGL every 20 ms.
-FLOOR_PAGE = """<!DOCTYPE html>
+# The floor: a page of the picture's size that only clears WebGL every 20 ms,
+# with `draw` after the clear once `setup` has run.
+PAGE = """<!DOCTYPE html>
 <canvas id="picture1" width="238" height="189" style="width: 238px; height: 189px"></canvas>
-<script>
+%(head)s<script>
 var gl = document.getElementById("picture1").getContext("webgl", {antialias: false});
-(function frame() {
+%(setup)s(function frame() {
   gl.clearColor(0, 0, 0, 1);
   gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
-  setTimeout(frame, 20);
+%(draw)s  setTimeout(frame, 20);
 })();
 </script>
 """
+FLOOR_PAGE = PAGE % {"head": "", "setup": "", "draw": ""}
 # The floor with Kalvo's scene: the vertices of one of Kalvo's idle frames,
-# caught from its page, in one static buffer that the same shaders draw every
-# 20 ms, laid out as Kalvo's GL lays them out (platform/web/web_gl.cpp).
-SCENE_PAGE = """<!DOCTYPE html>
-<canvas id="picture1" width="238" height="189" style="width: 238px; height: 189px"></canvas>
-<script src="scene.js"></script>
-<script>
-var gl = document.getElementById("picture1").getContext("webgl", {antialias: false});
+# caught from its page, in one static buffer that the same shaders draw,
+# laid out as Kalvo's GL lays them out (platform/web/web_gl.cpp).
+SCENE_PAGE = PAGE % {"head": '<script src="scene.js"></script>\n', "setup": """\
 var program = gl.createProgram();
 [[gl.VERTEX_SHADER, kalvoScene.vertex], [gl.FRAGMENT_SHADER, kalvoScene.fragment]].forEach(
   function (shader) {
@@ -132,14 +93,7 @@ gl.enableVertexAttribArray(1);
 gl.vertexAttribPointer(0, 4, gl.FLOAT, false, 28, 0);
 gl.vertexAttribPointer(1, 3, gl.FLOAT, false, 28, 16);
 gl.enable(gl.DEPTH_TEST);
-(function frame() {
-  gl.clearColor(0, 0, 0, 1);
-  gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
-  gl.drawArrays(gl.TRIANGLES, 0, kalvoScene.vertices.length / 7);
-  setTimeout(frame, 20);
-})();
-</script>
-"""
+""", "draw": "  gl.drawArrays(gl.TRIANGLES, 0, kalvoScene.vertices.length / 7);\n"}
 # Run on Kalvo's page: the next frame's vertices, and the shaders drawing them.
 SCENE_CATCHER = """
 var gl = document.getElementById("picture1").getContext("webgl");
@@ -152,8 +106,9 @@ window.kalvoBenchScene = null;
 var upload = WebGLRenderingContext.prototype.bufferData;
 WebGLRenderingContext.prototype.bufferData = function (target, data) {
   if (!window.kalvoBenchScene) {
-    window.kalvoBenchScene = {vertex: sources[gl.VERTEX_SHADER], fragment: sources[gl.FRAGMENT_SHADER], vertices: Array.from(
-        new Float32Array(data.buffer, data.byteOffset, data.byteLength / 4))};
+    var floats = new Float32Array(data.buffer, data.byteOffset, data.byteLength / 4);
+    window.kalvoBenchScene = {vertex: sources[gl.VERTEX_SHADER],
+                              fragment: sources[gl.FRAGMENT_SHADER], vertices: Array.from(floats)};
   }
   return upload.apply(this, arguments);
 };
@@ -299,7 +254,6 @@ def main():
         sys.exit("usage: bench/web_figures.py SITE_DIR [LINUX_KALVO]")
     payload(sys.argv[1])
     beside_floor(sys.argv[1])
-    browser_figures(sys.argv[1])
     if len(sys.argv) == 3:
         linux_figures(sys.argv[2])
 
