@@ -1,116 +1,29 @@
-"""What the browser tests share: the site on a local static server, a headless
-Chromium of its own, and a visitor's means of looking and poking. Frames are
-counted where WebGL clears the picture; nothing of Kalvo's internals is used."""
+"""What the browser tests share: Kalvo's site served for each test, and a
+visitor's means of looking and poking in a headless Chromium; nothing of
+Kalvo's internals is used."""
 
-import functools
-import http.server
 import io
 import os
 import re
-import shutil
 import sys
-import tempfile
-import threading
 import time
 import unittest
 
 from PIL import Image
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
-from selenium.webdriver.common import utils as selenium_utils
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
 # pylint: disable=wrong-import-position,unused-import
 from blackbox import (APP_TITLE, ARGS, MAIN_CAPTION, REST_S, kept, main, shots,  # noqa: E402,F401
                       still, wait_until)
+from chromium import Chromium, Site  # noqa: E402
 from die_picture import check_face_up  # noqa: E402
 
-# Before any page script: every frame begins with one clear of the picture.
-FRAME_COUNTER = """
-window.kalvoTestFrames = [];
-if (typeof WebGLRenderingContext !== "undefined") {
-  const clear = WebGLRenderingContext.prototype.clear;
-  WebGLRenderingContext.prototype.clear = function (mask) {
-    window.kalvoTestFrames.push(performance.now());
-    return clear.call(this, mask);
-  };
-}
-"""
-# Nothing Chromium would fetch or sync on its own; WebGL in software, as without a GPU.
-QUIET_FLAGS = ["--headless", "--no-sandbox", "--disable-background-networking",
-               "--disable-component-update", "--disable-sync", "--no-first-run",
-               "--disable-quic", "--disable-dev-shm-usage", "--enable-unsafe-swiftshader"]
 MODIFIERS = {"alt": 1, "ctrl": 2, "meta": 4, "shift": 8}
 
 
-class Site:
-    """The built site on a static server of its own, on a port of its choosing."""
-
-    def __init__(self, root):
-        handler = functools.partial(QuietHandler, directory=root)
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        self.url = "http://127.0.0.1:%d/" % self.server.server_address[1]
-
-    def close(self):
-        self.server.shutdown()
-        self.server.server_close()
-
-
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
-class LoopbackService(Service):
-    """chromedriver at 127.0.0.1: selenium's "localhost" needs an /etc/hosts."""
-
-    @property
-    def service_url(self):
-        return "http://127.0.0.1:%d" % self.port
-
-    def is_connectable(self):
-        return selenium_utils.is_connectable(self.port, "127.0.0.1")
-
-
-class Browser:
-    """A headless Chromium showing the page at a given size and device scale."""
-
-    def __init__(self, url, width=800, height=600, scale=1.0, flags=(), mobile=False):
-        self.profile = tempfile.mkdtemp(prefix="kalvo-chromium-")
-        options = webdriver.ChromeOptions()
-        options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
-        for flag in (*QUIET_FLAGS, "--user-data-dir=" + self.profile, *flags):
-            options.add_argument(flag)
-        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        service = LoopbackService(shutil.which("chromedriver") or "/usr/bin/chromedriver")
-        self.driver = webdriver.Chrome(options=options, service=service)
-        self.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height,
-                 deviceScaleFactor=scale, mobile=mobile)
-        if mobile:  # a phone: touch only
-            self.cdp("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
-        self.cdp("Page.addScriptToEvaluateOnNewDocument", source=FRAME_COUNTER)
-        self.driver.get(url)
-
-    def close(self):
-        if self.driver:
-            self.driver.quit()
-            self.driver = None
-        shutil.rmtree(self.profile, ignore_errors=True)
-
-    def cdp(self, command, **params):
-        return self.driver.execute_cdp_cmd(command, params)
-
-    def js(self, script, *args):
-        return self.driver.execute_script(script, *args)
-
-    def frames(self):
-        """How many frames the page has drawn."""
-        return self.js("return window.kalvoTestFrames.length")
-
-    def wait_frames(self, more=1, timeout=20):
-        start = self.frames()
-        return wait_until(lambda: self.frames() >= start + more, timeout)
+class Browser(Chromium):
+    """Kalvo's page in a headless Chromium, and a visitor's means of looking and poking."""
 
     def visible(self, element_id):
         return self.js("var e = document.getElementById(arguments[0]);"
