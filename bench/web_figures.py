@@ -127,13 +127,19 @@ Object.getOwnPropertyNames(proto).forEach(function (name) {
 ROUNDS = 1 if BRIEF else int(os.environ.get("KALVO_BENCH_ROUNDS", "3"))
 
 
+def first_frame(browser, url):
+    """Waits for the page's first frame; a page that draws none ends the run."""
+    if not browser.wait_frames(1, 30):
+        sys.exit("web_figures: %s drew no frame in 30 s" % url)
+
+
 def idle_run(url):
     """One fresh load, idle: (first frame ms after navigation start, frame
     intervals in ms, CPU of all Chromium's processes as a share of a core,
     WebGL calls a frame)."""
     browser = Chromium(url)
     try:
-        browser.wait_frames(1, 30)
+        first_frame(browser, url)
         first = browser.js("return kalvoTestFrames[0]")
         time.sleep(WARMUP_S)
         pids = descendants(browser.driver.service.process.pid)
@@ -153,7 +159,7 @@ def catch_scene(site, into):
     """Writes scene.js into `into`: one of Kalvo's idle frames, for SCENE_PAGE."""
     browser = Chromium(site.url)
     try:
-        browser.wait_frames(1, 30)
+        first_frame(browser, site.url)
         browser.js(SCENE_CATCHER)
         browser.wait_frames(2, 30)  # the next frame's upload caught
         scene = browser.js("return window.kalvoBenchScene")
